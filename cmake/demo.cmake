@@ -1,0 +1,33 @@
+# Runs bunkai on the bundled sample library in a fresh folder and tells what it made.
+# Called by the "demo" target with BUNKAI, SAMPLE and DEMO_DIR set.
+file(REMOVE_RECURSE "${DEMO_DIR}")
+file(MAKE_DIRECTORY "${DEMO_DIR}")
+file(COPY "${SAMPLE}/" DESTINATION "${DEMO_DIR}")
+
+execute_process(COMMAND "${BUNKAI}" WORKING_DIRECTORY "${DEMO_DIR}"
+                INPUT_FILE /dev/null RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "bunkai ended with status ${status}")
+endif()
+
+file(GLOB_RECURSE lists LIST_DIRECTORIES false "${DEMO_DIR}/Music/*list.csv")
+file(GLOB_RECURSE pictures LIST_DIRECTORIES false "${DEMO_DIR}/Music/*img.png" "${DEMO_DIR}/Music/*img.jpg")
+file(GLOB artists LIST_DIRECTORIES true "${DEMO_DIR}/Music/*")
+file(GLOB albums LIST_DIRECTORIES true "${DEMO_DIR}/Music/*/*")
+list(FILTER albums EXCLUDE REGEX "/list\\.csv$")
+set(errors 0)
+if(EXISTS "${DEMO_DIR}/errlist.csv")
+  file(STRINGS "${DEMO_DIR}/errlist.csv" error_rows)
+  list(LENGTH error_rows errors)
+endif()
+list(LENGTH artists artist_count)
+list(LENGTH albums album_count)
+list(LENGTH lists list_count)
+list(LENGTH pictures picture_count)
+message("")
+message("The output is in ${DEMO_DIR}")
+message("  artist folders under Music: ${artist_count}")
+message("  album folders: ${album_count}")
+message("  list.csv files under Music: ${list_count} (and list.csv beside Music)")
+message("  cover pictures: ${picture_count}")
+message("  rows in errlist.csv: ${errors}")

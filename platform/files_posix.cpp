@@ -1,0 +1,64 @@
+#include "platform/files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace platform {
+
+bool makeFolder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0;
+}
+
+std::FILE* openFile(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
+
+bool seekFile(std::FILE* file, long long offset) {
+    // A build whose off_t is 32 bits cannot express larger offsets; refuse them rather than
+    // seek to a wrapped-around position.
+    const off_t position = static_cast<off_t>(offset);
+    if (offset < 0 || static_cast<long long>(position) != offset) {
+        return false;
+    }
+    return ::fseeko(file, position, SEEK_SET) == 0;
+}
+
+bool replaceFile(const std::string& source, const std::string& target) {
+    return std::rename(source.c_str(), target.c_str()) == 0;
+}
+
+bool removeFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool pathExists(const std::string& path) {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+}  // namespace platform
+
+namespace platform {
+
+std::string localFilePath(const std::string& urlPath) {
+    if (urlPath.empty() || urlPath[0] == '/' || pathExists(urlPath)) {
+        return urlPath;
+    }
+    return "/" + urlPath;
+}
+
+}  // namespace platform
+
+namespace platform {
+
+std::string folderIdentity(const std::string& path) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return {};
+    }
+    return std::to_string(info.st_dev) + ':' + std::to_string(info.st_ino);
+}
+
+}  // namespace platform

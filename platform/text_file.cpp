@@ -1,0 +1,98 @@
+#include "platform/text_file.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace platform {
+
+namespace {
+
+// The temporary file's name: beside the list, so that the move stays in one folder.
+std::string temporaryPathFor(const std::string& path) {
+    return path + ".bunkai-new";
+}
+
+bool writeAll(std::FILE* file, const std::string& bytes) {
+    return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
+           std::fflush(file) == 0;
+}
+
+}  // namespace
+
+std::string toStoredText(const std::string& text) {
+    std::string stored;
+    stored.reserve(text.size() + text.size() / 32 + 16);
+    std::size_t done = 0;
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', done)) {
+        stored.append(text, done, at - done);
+        stored += "\r\n";
+        done = at + 1;
+    }
+    stored.append(text, done, std::string::npos);
+    return stored;
+}
+
+std::string fromStoredText(const char* data, std::size_t size) {
+    if (const void* stop = std::memchr(data, 0x1A, size)) {
+        size = static_cast<std::size_t>(static_cast<const char*>(stop) - data);
+    }
+    std::string text;
+    text.reserve(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n') {
+            continue;
+        }
+        text += data[i];
+    }
+    return text;
+}
+
+TextRead readTextFile(const std::string& path, std::string& content) {
+    std::FILE* file = openFile(path, "rb");
+    if (!file) {
+        return pathExists(path) ? TextRead::failed : TextRead::missing;
+    }
+    std::string raw;
+    std::vector<char> block(1 << 16);
+    std::size_t got;
+    while ((got = std::fread(block.data(), 1, block.size(), file)) > 0) {
+        raw.append(block.data(), got);
+    }
+    bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
+        return TextRead::failed;
+    }
+    content = fromStoredText(raw.data(), raw.size());
+    return TextRead::ok;
+}
+
+bool replaceTextFile(const std::string& path, const std::string& content) {
+    std::string temporary = temporaryPathFor(path);
+    std::FILE* file = openFile(temporary, "wb");
+    if (!file) {
+        return false;
+    }
+    bool written = writeAll(file, toStoredText(content));
+    bool closed = std::fclose(file) == 0;
+    if (!written || !closed || !replaceFile(temporary, path)) {
+        removeFile(temporary);
+        return false;
+    }
+    return true;
+}
+
+bool appendTextLine(const std::string& path, const std::string& line) {
+    std::FILE* file = openFile(path, "ab");
+    if (!file) {
+        return false;
+    }
+    bool written = writeAll(file, line + "\r\n");
+    bool closed = std::fclose(file) == 0;
+    return written && closed;
+}
+
+}  // namespace platform
