@@ -1,0 +1,150 @@
+#include "encoding/shift_jis.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/code_page.h"
+
+namespace {
+
+// Inputs follow escapes with letters that are no hex digits ("\x80Z"), so each escape
+// stays one byte.
+struct Case {
+    const char* what;
+    std::string input;
+    std::string expected;
+};
+
+// Bytes as hex pairs, so that a failure shows which bytes differ.
+std::string hex(const std::string& bytes) {
+    std::string text;
+    for (const unsigned char byte : bytes) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, "%02X ", byte);
+        text += pair;
+    }
+    return text;
+}
+
+void expectConversions(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+        EXPECT_EQ(hex(utf8ToShiftJis(c.input)), hex(c.expected)) << c.what;
+    }
+}
+
+// std::string literals, so that zero bytes inside them count.
+using namespace std::string_literals;
+
+TEST(ShiftJis, ConvertsWellFormedText) {
+    expectConversions({
+        {"empty", "", ""},
+        {"ASCII", "Track 01 - A~Z\\", "Track 01 - A~Z\\"},
+        {"hiragana A", "\xE3\x81\x82", "\x82\xA0"},
+        {"half-width katakana A", "\xEF\xBD\xB1", "\xB1"},
+        {"katakana SO, whose trail byte is a backslash", "\xE3\x82\xBD", "\x83\x5C"},
+        {"U+0080 has a one-byte mapping", "\xC2\x80", "\x80"},
+        {"U+E000, private use, goes to the user-defined area", "\xEE\x80\x80", "\xF0\x40"},
+        {"small roman numeral one takes the IBM extension code", "\xE2\x85\xB0", "\xFA\x40"},
+        {"mixed", "Z\xE3\x81\x82z", "Z\x82\xA0z"},
+    });
+}
+
+TEST(ShiftJis, UsesWindowsBestFitChoices) {
+    expectConversions({
+        {"yen sign", "\xC2\xA5", "\x5C"},
+        {"e acute", "\xC3\xA9", "e"},
+        {"left guillemet", "\xC2\xAB", "\x81\xE1"},
+        {"wave dash has no mapping", "\xE3\x80\x9C", "?"},
+        {"em dash has no mapping", "\xE2\x80\x94", "?"},
+        {"fullwidth tilde", "\xEF\xBD\x9E", "\x81\x60"},
+        {"hiragana VU", "\xE3\x82\x94", "\x83\x94"},
+        {"replacement character", "\xEF\xBF\xBD", "?"},
+        {"U+0800, first three-byte character, has no mapping", "\xE0\xA0\x80", "?"},
+    });
+}
+
+TEST(ShiftJis, EndsAtTheFirstZeroByte) {
+    expectConversions({
+        {"zero inside", "ab\0cd"s, "ab"},
+        {"zero first", "\0ab"s, ""},
+        {"ill-formed byte before the zero", "\xC2\0Z"s, "?"},
+        // Cutting before converting would leave "E3 5A" at the end of the input, which
+        // converts to one substitute alone.
+        {"zero after an ill-formed sequence", "\xE3Z\0Y"s, "?Z"},
+    });
+}
+
+// The counts are those of Windows' decoder (measured under Wine); see
+// platform/code_page_posix.cpp for the rules.
+TEST(ShiftJis, SubstitutesIllFormedSequencesAsWindowsDoes) {
+    expectConversions({
+        {"lone continuation byte", "Z\x80Y", "Z?Y"},
+        {"two continuation bytes", "\x80\xBF", "??"},
+        {"overlong two-byte slash", "\xC0\xAF", "??"},
+        {"overlong C1", "\xC1\xBF", "??"},
+        {"overlong three-byte slash", "\xE0\x80\xAF", "??"},
+        {"overlong three-byte U+07FF", "\xE0\x9F\xBF", "??"},
+        {"overlong four-byte", "\xF0\x80\x80\x80", "???"},
+        {"encoded high surrogate", "\xED\xA0\x80", "??"},
+        {"encoded surrogate pair", "\xED\xA0\x80\xED\xB0\x80", "????"},
+        {"above U+10FFFF", "\xF4\x90\x80\x80", "???"},
+        {"F5 lead", "\xF5\x80\x80\x80", "????"},
+        {"five-byte form", "\xF8\x88\x80\x80\x80", "?????"},
+        {"FE and FF", "\xFE\xFF", "??"},
+        {"two-byte sequence cut short", "\xC2XY", "?XY"},
+        {"three-byte sequence cut short", "\xE3\x81\xE3\x81\x82", "?\x82\xA0"},
+        {"four-byte sequence cut short", "\xF0\x90\x80XY", "?XY"},
+        {"lead byte followed by ASCII", "\xE3XY", "?XY"},
+    });
+}
+
+TEST(ShiftJis, SubstitutesOneForASequenceCutByTheEnd) {
+    expectConversions({
+        {"three-byte sequence", "Z\xE3\x81", "Z?"},
+        {"four-byte sequence", "\xF0\x90\x80", "?"},
+        {"lone lead byte", "\xDF", "?"},
+        // The lead byte takes the rest of the input, ASCII included.
+        {"ASCII after the lead", "\xE3Z", "?"},
+        {"two ASCII bytes after the lead", "\xF0XY", "?"},
+        {"continuation byte after E0 that makes an overlong form", "\xE0\x80", "?"},
+    });
+}
+
+TEST(ShiftJis, ConvertsCharactersOutsideTheBmpToTwoSubstitutes) {
+    expectConversions({
+        {"first", "\xF0\x90\x80\x80", "??"},
+        {"emoji", "Z\xF0\x9F\x98\x80Y", "Z??Y"},
+        {"last", "\xF4\x8F\xBF\xBF", "??"},
+    });
+}
+
+TEST(CodePage932, PassesZeroBytesThrough) {
+    EXPECT_EQ(hex(platform::utf8ToCodePage932("a\0\xE3\x81\x82\0"s)), hex("a\0\x82\xA0\0"s));
+}
+
+TEST(ShiftJis, OutputIsNeverMoreThanTwiceTheInput) {
+    // Every one- and two-byte input, and three-byte inputs over the bytes that matter to
+    // the decoder, so every path through it is taken.
+    const std::vector<unsigned char> interesting = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F,
+                                                    0xA0, 0xBF, 0xC0, 0xC2, 0xDF, 0xE0, 0xE3,
+                                                    0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF};
+    const auto expectBounded = [](const std::string& input) {
+        ASSERT_LE(platform::utf8ToCodePage932(input).size(), 2 * input.size()) << hex(input);
+    };
+    for (int first = 0; first < 256; ++first) {
+        const std::string one(1, static_cast<char>(first));
+        expectBounded(one);
+        for (int second = 0; second < 256; ++second) {
+            const std::string two = one + static_cast<char>(second);
+            expectBounded(two);
+            for (const unsigned char third : interesting) {
+                expectBounded(two + static_cast<char>(third));
+            }
+        }
+    }
+}
+
+}  // namespace
