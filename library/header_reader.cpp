@@ -1,0 +1,29 @@
+#include "library/header_reader.h"
+
+#include "library/line_reader.h"
+#include "library/tracks_reader.h"
+#include "platform/console.h"
+#include "platform/console_text.h"
+
+int readLibraryHeader() {
+    if (atEndOfInput()) {
+        return 0;
+    }
+    for (;;) {
+        readLine();
+        if (lineContains("<dict>")) {
+            // The line that ended the tracks loop is not tested again: it is normally the
+            // tracks dictionary's own closing line.
+            readTracksDictionary();
+        } else if (lineContains("<array>")) {
+            platform::consoleWrite(text::kToPlaylists);
+            return -1;
+        } else if (lineContains("</dict>")) {
+            platform::consoleWrite(text::kDictionaryEnd);
+            return 0;
+        }
+        if (atEndOfInput()) {
+            return 0;
+        }
+    }
+}

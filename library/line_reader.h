@@ -1,0 +1,56 @@
+// The export is read as lines, with no XML parser: every decision rests on the one
+// current line. This header holds the program-wide input stream and current line, and the
+// only operations through which the program looks at the export.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The export, opened once and read front to back in large blocks. Bytes are delivered as
+// Windows text mode reads them on every build: CR LF becomes LF, a lone CR stays, and a
+// Ctrl-Z byte (0x1A) ends the input.
+struct LibraryStream {
+    std::FILE* file = nullptr;
+    std::vector<char> buffer;
+    std::size_t position = 0;  // next unread byte in `buffer`
+    std::size_t filled = 0;    // bytes of `buffer` that hold data
+    bool sourceDone = false;   // the file has nothing more to give (end, error or Ctrl-Z)
+    bool atEnd = false;        // a read has met the end of the input
+};
+
+extern LibraryStream libraryStream;
+extern std::string currentLine;
+
+// Opens the export for reading; false when it cannot be opened. Any earlier stream is
+// closed first.
+bool openLibrary(const std::string& path);
+
+// Closes the export; harmless when nothing is open.
+void closeLibrary();
+
+// Replaces `currentLine` with the next line, without its line end. Meeting the end of the
+// input (or a read error) sets the end-of-input condition: a last line without a line end
+// is delivered together with it, and a file ending in a line end gives one more, empty,
+// line.
+void readLine();
+
+// True once a read has met the end of the input.
+bool atEndOfInput();
+
+// True when `tag` occurs anywhere in `currentLine`.
+bool lineContains(const std::string& tag);
+
+// True when `currentLine` is exactly `text`.
+bool lineIs(const std::string& text);
+
+// The bytes of `line` after the first `open` tag and before the first `close` tag. Without
+// `open`, the whole line comes back unchanged (callers rely on that to tell a line without
+// a key). When `close` is missing, or its first occurrence lies before the value's start,
+// the value runs to the end of the line. Never fails.
+std::string extractBetween(const std::string& open, const std::string& close,
+                           const std::string& line);
+
+// The text between "<key>" and "</key>" by the rule of extractBetween.
+std::string keyOf(const std::string& line);

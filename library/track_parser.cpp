@@ -1,0 +1,66 @@
+#include "library/track_parser.h"
+
+#include "library/line_reader.h"
+#include "library/location.h"
+#include "library/track_record.h"
+#include "library/xml_text.h"
+
+namespace {
+
+enum class Value { text, integer, date, location, compilation };
+
+struct KeyRule {
+    const char* key;
+    Value value;
+    std::string TrackRecord::*field;
+};
+
+const KeyRule kKeyRules[] = {
+    {"Name", Value::text, &TrackRecord::name},
+    {"Artist", Value::text, &TrackRecord::artist},
+    {"Album Artist", Value::text, &TrackRecord::albumArtist},
+    {"Composer", Value::text, &TrackRecord::composer},
+    {"Album", Value::text, &TrackRecord::album},
+    {"Genre", Value::text, &TrackRecord::genre},
+    {"Total Time", Value::integer, &TrackRecord::totalTime},
+    {"Disc Number", Value::integer, &TrackRecord::discNumber},
+    {"Disc Count", Value::integer, &TrackRecord::discCount},
+    {"Track Number", Value::integer, &TrackRecord::trackNumber},
+    {"Track Count", Value::integer, &TrackRecord::trackCount},
+    {"Year", Value::integer, &TrackRecord::year},
+    {"Date Added", Value::date, &TrackRecord::dateAdded},
+    {"Location", Value::location, nullptr},
+    {"Compilation", Value::compilation, nullptr},
+};
+
+}  // namespace
+
+void parseTrackLine(const std::string& key, const std::string& line) {
+    for (const KeyRule& rule : kKeyRules) {
+        if (key != rule.key) {
+            continue;
+        }
+        switch (rule.value) {
+            case Value::text:
+                trackRecord.*rule.field =
+                    decodeXmlEscapes(extractBetween("<string>", "</string>", line));
+                if (rule.field == &TrackRecord::albumArtist) {
+                    trackRecord.hasAlbumArtist = true;
+                }
+                break;
+            case Value::integer:
+                trackRecord.*rule.field = extractBetween("<integer>", "</integer>", line);
+                break;
+            case Value::date:
+                trackRecord.*rule.field = extractBetween("<date>", "</date>", line);
+                break;
+            case Value::location:
+                resolveLocation(line);
+                break;
+            case Value::compilation:
+                trackRecord.isCompilation = true;
+                break;
+        }
+        return;
+    }
+}

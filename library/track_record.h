@@ -1,0 +1,44 @@
+// The record of the track whose dictionary is being read. There is one, program-wide: the
+// tracks loop clears it for every track, the parser fills it line by line, and the
+// organiser reads it once the track's dictionary has ended.
+#pragma once
+
+#include <string>
+
+struct TrackRecord {
+    // UTF-8 text as the export holds it, escapes decoded; numbers and dates as written.
+    std::string name;
+    std::string artist;
+    std::string albumArtist;
+    std::string composer;
+    std::string album;
+    std::string genre;
+    std::string totalTime;
+    std::string discNumber;
+    std::string discCount;
+    std::string trackNumber;
+    std::string trackCount;
+    std::string year;
+    std::string dateAdded;
+
+    // The music file's local path, in the file-name encoding of the platform.
+    std::string location;
+
+    // The three components of the path below "Media/Music/", decoded (UTF-8), and the
+    // folder names in code page 932 for the folders the program creates.
+    std::string artistFolder;
+    std::string artistFolderSjis;
+    std::string albumFolder;
+    std::string albumFolderSjis;
+    std::string fileName;
+
+    bool hasAlbumArtist = false;      // the key "Album Artist" occurred, even with no value
+    bool isCompilation = false;       // the key "Compilation" occurred, whatever its value
+    bool albumFolderCreated = false;  // this track created its album folder
+    bool errorListMode = false;       // this track's row goes to the error list
+};
+
+extern TrackRecord trackRecord;
+
+// Empties every field and lowers every flag, so nothing of one track leaks into the next.
+void clearTrackRecord();

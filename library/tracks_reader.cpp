@@ -1,0 +1,52 @@
+#include "library/tracks_reader.h"
+
+#include "library/line_reader.h"
+#include "library/track_parser.h"
+#include "library/track_record.h"
+#include "output/organiser.h"
+#include "platform/console.h"
+#include "platform/console_text.h"
+
+void readTracksDictionary() {
+    platform::consoleWrite(text::kTrackDot);
+    while (!atEndOfInput()) {
+        readLine();
+        if (lineContains("<dict>")) {
+            platform::consoleWrite(text::kTrackDot);
+            readTrack();
+        } else if (lineContains("</dict>")) {
+            return;
+        }
+    }
+}
+
+int readTrack() {
+    clearTrackRecord();
+    int nestedDepth = 0;
+    while (!atEndOfInput()) {
+        readLine();
+        bool opensDictionary = lineContains("<dict>");
+        if (opensDictionary) {
+            platform::consoleWrite(text::kNestedDictionary);
+        } else if (lineContains("</dict>")) {
+            if (nestedDepth == 0) {
+                break;
+            }
+            --nestedDepth;
+            continue;
+        }
+        // The entries of a nested dictionary are not the track's own: a "Name" in there
+        // must not replace the track's name.
+        if (nestedDepth == 0) {
+            std::string key = keyOf(currentLine);
+            if (key.size() != currentLine.size()) {
+                parseTrackLine(key, currentLine);
+            }
+        }
+        if (opensDictionary) {
+            ++nestedDepth;
+        }
+    }
+    organiseTrack();
+    return 0;
+}

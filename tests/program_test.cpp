@@ -1,0 +1,104 @@
+// The program as a user runs it: in a folder, with or without the export's path.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/export_builder.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using namespace testing_support;
+
+const std::string kHead =
+    "iTunesのxmlを分解するツール\n"
+    "Ver：0.20210531\n";
+const std::string kUsage =
+    "使用法\n"
+    "●「iTunes Music Library.xml」か「ライブラリ.xml」をbunkaiと同じフォルダに置く\n"
+    "●bunkai.exeをダブルクリックする\n"
+    "何か押すと終了";
+const std::string kStart = "xmlを解析します\n情報を解析中\n";
+
+std::vector<Entry> namedTrack(const std::string& name) {
+    return {{"Name", stringValue(name)}};
+}
+
+TEST(Program, UsageWithoutAnExport) {
+    ScopedTempFolder folder;
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{}, {"missing.xml"}, {"a.xml", "b.xml"}}) {
+        RunResult run = runProgram(arguments);
+        EXPECT_EQ(run.output, kHead + kUsage);
+        EXPECT_EQ(run.exitStatus, 255);  // -1
+        EXPECT_FALSE(fileExists("Music"));
+    }
+    // Two arguments show the usage even when the first names a readable export.
+    writeFile("a.xml", exportText({}));
+    EXPECT_EQ(runProgram({"a.xml", "a.xml"}).exitStatus, 255);
+    EXPECT_FALSE(fileExists("Music"));
+}
+
+TEST(Program, CompleteRunPrintsADotPerTrack) {
+    ScopedTempFolder folder;
+    writeFile("iTunes Music Library.xml",
+              exportText({namedTrack("a"), namedTrack("b"), namedTrack("c")}));
+    RunResult run = runProgram({});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.output, kHead + kStart + "....\nプレイリストへ\n解析終わり\n");
+    EXPECT_TRUE(fileExists("Music"));
+}
+
+TEST(Program, ChoosesTheExport) {
+    ScopedTempFolder folder;
+    writeFile("ライブラリ.xml", exportText({namedTrack("a")}));
+    EXPECT_EQ(runProgram({}).output, kHead + kStart + "..\nプレイリストへ\n解析終わり\n");
+    // With both files present the English name wins.
+    writeFile("iTunes Music Library.xml", exportText({namedTrack("a"), namedTrack("b")}));
+    EXPECT_EQ(runProgram({}).output, kHead + kStart + "...\nプレイリストへ\n解析終わり\n");
+    // A path given on the command line, elsewhere: "Music" is still made here.
+    writeFile("other.xml", exportText({}));
+    ASSERT_EQ(system("mkdir -p sub && mv other.xml sub/"), 0);
+    RunResult run = runProgram({"sub/other.xml"});
+    EXPECT_EQ(run.output, kHead + kStart + ".\nプレイリストへ\n解析終わり\n");
+    EXPECT_EQ(run.exitStatus, 0);
+}
+
+TEST(Program, EndsWithoutPlaylistsOrTopLevelDictionary) {
+    ScopedTempFolder folder;
+    writeFile("x.xml", exportText({namedTrack("a")}, false));
+    EXPECT_EQ(runProgram({"x.xml"}).output, kHead + kStart + "..終わり\n");
+
+    // An indented top-level "<dict>" is not recognised; CR LF lines are.
+    writeFile("y.xml", "<plist>\n  <dict>\n</dict>\n");
+    RunResult indented = runProgram({"y.xml"});
+    EXPECT_EQ(indented.output, kHead + "xmlを解析します\n");
+    EXPECT_EQ(indented.exitStatus, 0);
+
+    std::string crlf;
+    for (char c : exportText({namedTrack("a")})) {
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
+    writeFile("z.xml", crlf);
+    EXPECT_EQ(runProgram({"z.xml"}).output, kHead + kStart + "..\nプレイリストへ\n解析終わり\n");
+}
+
+TEST(Program, NestedDictionaryDoesNotLoseLaterTracks) {
+    ScopedTempFolder folder;
+    std::vector<Entry> nested = {
+        {"Location", locationValue("Media/Music/A/B/1.mp3")},
+        {"Extra", ""},
+        {"", "\t\t\t<dict>\n\t\t\t\t<key>Name</key><string>inner</string>\n\t\t\t</dict>"},
+        {"Name", stringValue("one")},
+    };
+    std::vector<Entry> later = {{"Name", stringValue("two")},
+                                {"Location", locationValue("Media/Music/A/B/2.mp3")}};
+    writeFile("x.xml", exportText({nested, later}));
+    RunResult run = runProgram({"x.xml"});
+    EXPECT_EQ(run.output, kHead + kStart + "..\nなんでやー\n.\nプレイリストへ\n解析終わり\n");
+    std::string list = readFile("Music/A/B/list.csv");
+    EXPECT_NE(list.find("5,3,1.mp3,one,"), std::string::npos) << list;
+    EXPECT_NE(list.find("5,3,2.mp3,two,"), std::string::npos) << list;
+}
+
+}  // namespace

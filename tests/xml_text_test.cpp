@@ -1,0 +1,45 @@
+#include "library/xml_text.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(XmlText, DecodesEscapesAndLeavesTheRest) {
+    struct Case {
+        const char* input;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"Simon &#38; Garfunkel", "Simon & Garfunkel"},
+        {"Simon &amp; Garfunkel", "Simon & Garfunkel"},
+        {"&lt;b&gt; &quot;q&quot; &apos;a&apos;", "<b> \"q\" 'a'"},
+        {"&#60;x", "<x"},
+        {"&lt;x", "<x"},
+        {"&#x3042;", "\xE3\x81\x82"},
+        {"&#12354;", "\xE3\x81\x82"},
+        {"&#x1F600;", "\xF0\x9F\x98\x80"},
+        {"&#xE9;t&#xe9;", "\xC3\xA9t\xC3\xA9"},
+        {"R&B", "R&B"},
+        {"a & b", "a & b"},
+        {"&", "&"},
+        {"x&", "x&"},
+        {"&amp", "&amp"},
+        {"&ampx;", "&ampx;"},
+        {"&nbsp;", "&nbsp;"},
+        {"&#;", "&#;"},
+        {"&#x;", "&#x;"},
+        {"&#12a;", "&#12a;"},
+        {"&#9;", "&#9;"},
+        {"&#0;", "&#0;"},
+        {"&#xD800;", "&#xD800;"},
+        {"&#x110000;", "&#x110000;"},
+        {"&#99999999999999999999;", "&#99999999999999999999;"},
+        {"&#X41;", "&#X41;"},
+        {"&&amp;&", "&&&"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(decodeXmlEscapes(c.input), c.expected) << c.input;
+    }
+}
+
+}  // namespace
