@@ -1,0 +1,76 @@
+#include "output/folder_names.h"
+
+#include <vector>
+
+#include "encoding/shift_jis.h"
+#include "library/error_notes.h"
+#include "library/location.h"
+#include "library/track_record.h"
+#include "library/xml_text.h"
+
+namespace {
+
+bool isLeadByte(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+bool onlyDotsAndBlanks(const std::string& name) {
+    return name.find_first_not_of(". ") == std::string::npos;
+}
+
+bool holdsSeparator(const std::string& name, bool doubleByte) {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        unsigned char byte = static_cast<unsigned char>(name[i]);
+        if (doubleByte && isLeadByte(byte)) {
+            ++i;
+        } else if (byte == '/' || byte == '\\') {
+            return true;
+        }
+    }
+    return false;
+}
+
+struct Component {
+    std::string TrackRecord::*utf8;
+    std::string TrackRecord::*sjis;  // nullptr for the file name
+    const char* noteWord;
+};
+
+const Component kComponents[] = {
+    {&TrackRecord::artistFolder, &TrackRecord::artistFolderSjis, "artist"},
+    {&TrackRecord::albumFolder, &TrackRecord::albumFolderSjis, "album"},
+    {&TrackRecord::fileName, nullptr, "name"},
+};
+
+}  // namespace
+
+void splitMusicPath(const std::string& relativePath) {
+    std::size_t at = 0;
+    for (const Component& component : kComponents) {
+        at = relativePath.find_first_not_of('/', at);
+        if (at == std::string::npos) {
+            return;
+        }
+        std::size_t end = relativePath.find('/', at);
+        if (end == std::string::npos) {
+            end = relativePath.size();
+        }
+        std::string text = decodeXmlEscapes(relativePath.substr(at, end - at));
+        if (urlDecode(text) != 0) {
+            appendErrorNote(component.noteWord);
+        }
+        trackRecord.*component.utf8 = text;
+        if (component.sjis) {
+            trackRecord.*component.sjis = utf8ToShiftJis(text);
+        }
+        at = end;
+    }
+}
+
+bool isSafeFolderName(const std::string& utf8, const std::string& sjis) {
+    if (utf8.empty() && sjis.empty()) {
+        return true;
+    }
+    return !onlyDotsAndBlanks(utf8) && !onlyDotsAndBlanks(sjis) && !holdsSeparator(utf8, false) &&
+           !holdsSeparator(sjis, true);
+}

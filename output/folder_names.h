@@ -1,0 +1,20 @@
+// The artist folder, album folder and file name of a track, from its path below the media
+// library's "Media/Music/" folder.
+#pragma once
+
+#include <string>
+
+// Splits `relativePath` (still URL-encoded) at "/" (runs of "/" count as one, and leading
+// or trailing ones give nothing), then decodes each of the first three components: XML
+// escapes, then percent escapes. Fills trackRecord.artistFolder, albumFolder and fileName
+// (UTF-8) and the code page 932 forms of the two folder names. A component whose percent
+// escapes cannot be decoded notes "artist", "album" or "name" in "err.csv" and keeps its
+// text as the decoding left it. Missing components leave their fields as they were.
+void splitMusicPath(const std::string& relativePath);
+
+// True when a folder name taken from the export may be used as one level of a path below
+// the working folder: neither its UTF-8 form nor its code page 932 form names "." or "..",
+// consists of dots and blanks alone (Windows drops trailing dots and blanks, so "... "
+// would become ".."), or holds a "/" or "\" of its own (the trail byte of a double-byte
+// character is no separator). The empty name is allowed: it names the parent itself.
+bool isSafeFolderName(const std::string& utf8, const std::string& sjis);

@@ -1,0 +1,106 @@
+#include "output/list_merge.h"
+
+#include <climits>
+
+#include "library/track_record.h"
+#include "platform/text_file.h"
+
+namespace {
+
+bool isCBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// atoi of the text before the first ",", saturated instead of overflowing.
+long long leadingNumber(const std::string& row, std::size_t end) {
+    std::size_t i = 0;
+    while (i < end && isCBlank(row[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < end && (row[i] == '+' || row[i] == '-')) {
+        negative = row[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    for (; i < end && row[i] >= '0' && row[i] <= '9'; ++i) {
+        if (value < INT_MAX) {
+            value = value * 10 + (row[i] - '0');
+        }
+    }
+    return negative ? -value : value;
+}
+
+unsigned char folded(char c) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + 0x20) : byte;
+}
+
+}  // namespace
+
+std::string rowKey(const std::string& row) {
+    std::size_t firstComma = row.find(',');
+    long long length =
+        leadingNumber(row, firstComma == std::string::npos ? row.size() : firstComma);
+    std::size_t rest1 = firstComma == std::string::npos ? 0 : firstComma + 1;
+    std::size_t secondComma = row.find(',', rest1);
+    std::size_t rest2 = secondComma == std::string::npos ? rest1 : secondComma + 1;
+    std::size_t available = row.size() - rest2;
+    if (length < 0 || static_cast<unsigned long long>(length) > available) {
+        return row.substr(rest2);
+    }
+    return row.substr(rest2, static_cast<std::size_t>(length));
+}
+
+int compareKeys(const std::string& a, const std::string& b) {
+    const char* left = a.c_str();
+    const char* right = b.c_str();
+    for (;; ++left, ++right) {
+        unsigned char l = folded(*left);
+        unsigned char r = folded(*right);
+        if (l != r || l == 0) {
+            return static_cast<int>(l) - static_cast<int>(r);
+        }
+    }
+}
+
+std::string mergeRows(const std::string& content, const std::string& newRow,
+                      const std::string& newKey, bool errorListMode) {
+    std::string result;
+    result.reserve(content.size() + newRow.size() + 1);
+    bool inserted = false;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        std::size_t end = content.find('\n', start);
+        if (end == std::string::npos) {
+            end = content.size();
+        }
+        if (end > start) {
+            std::string line = content.substr(start, end - start);
+            int order = compareKeys(rowKey(line), newKey);
+            if (order > 0 && !inserted) {
+                result += newRow;
+                inserted = true;
+            }
+            if (order != 0 || errorListMode) {
+                result += line;
+                result += '\n';
+            }
+        }
+        start = end + 1;
+    }
+    if (!inserted) {
+        result += newRow;
+    }
+    return result;
+}
+
+bool mergeListRow(const std::string& listPath, const std::string& newRow,
+                  const std::string& newKey) {
+    std::string content;
+    if (platform::readTextFile(listPath, content) == platform::TextRead::failed) {
+        return false;
+    }
+    return platform::replaceTextFile(listPath,
+                                     mergeRows(content, newRow, newKey, trackRecord.errorListMode));
+}

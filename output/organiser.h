@@ -1,0 +1,10 @@
+// Turns one finished track into entries of the output tree below the working folder.
+#pragma once
+
+// Reads trackRecord and: creates "Music/<artist folder>" (or "Music/Compilations") and the
+// album folder below it; adds an index row one level up for each folder this call created;
+// merges the track's row into the album folder's "list.csv", or into "errlist.csv" when
+// the track has no file name, when its folder names are unsafe, or when its own list could
+// not be written; and copies the cover picture into an album folder this call created.
+// Sets trackRecord.albumFolderCreated and errorListMode. Prints nothing and never stops.
+void organiseTrack();

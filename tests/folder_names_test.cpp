@@ -1,0 +1,90 @@
+#include "output/folder_names.h"
+
+#include <gtest/gtest.h>
+
+#include "library/track_record.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using testing_support::fileExists;
+using testing_support::readFile;
+using testing_support::ScopedTempFolder;
+
+TEST(SplitMusicPath, Components) {
+    ScopedTempFolder folder;
+    struct Case {
+        const char* path;
+        const char* artist;
+        const char* album;
+        const char* file;
+    };
+    const Case cases[] = {
+        {"Foo%20Band/First%20Album/01%20Intro.mp3", "Foo Band", "First Album", "01 Intro.mp3"},
+        {"/A//B/C", "A", "B", "C"},
+        {"A/B/C/", "A", "B", "C"},
+        {"A/B/C/D.mp3", "A", "B", "C"},
+        {"A/B", "A", "B", ""},
+        {"A", "A", "", ""},
+        {"", "", "", ""},
+        {"A%2FB/C/D", "A/B", "C", "D"},
+        {"Tom%20&#38;%20Jerry/x+y/z", "Tom & Jerry", "x+y", "z"},
+    };
+    for (const Case& c : cases) {
+        clearTrackRecord();
+        splitMusicPath(c.path);
+        EXPECT_EQ(trackRecord.artistFolder, c.artist) << c.path;
+        EXPECT_EQ(trackRecord.albumFolder, c.album) << c.path;
+        EXPECT_EQ(trackRecord.fileName, c.file) << c.path;
+        EXPECT_EQ(trackRecord.artistFolderSjis, c.artist) << c.path;
+    }
+    EXPECT_FALSE(fileExists("err.csv"));
+}
+
+TEST(SplitMusicPath, ShiftJisFolderNames) {
+    ScopedTempFolder folder;
+    clearTrackRecord();
+    splitMusicPath("%E3%81%82/%E3%82%BD/x.mp3");
+    EXPECT_EQ(trackRecord.artistFolder, "\xE3\x81\x82");
+    EXPECT_EQ(trackRecord.artistFolderSjis, "\x82\xA0");
+    // Katakana SO keeps its 0x5C second byte.
+    EXPECT_EQ(trackRecord.albumFolderSjis, "\x83\x5C");
+}
+
+TEST(SplitMusicPath, NotesFailuresInOrder) {
+    ScopedTempFolder folder;
+    clearTrackRecord();
+    splitMusicPath("a%/b%4/c%G1");
+    EXPECT_EQ(readFile("err.csv"), "artist\r\nalbum\r\nname\r\n");
+    EXPECT_EQ(trackRecord.artistFolder, "a%");
+    EXPECT_EQ(trackRecord.fileName, "c%G1");
+}
+
+TEST(FolderNames, Safety) {
+    struct Case {
+        std::string utf8;
+        std::string sjis;
+        bool safe;
+    };
+    const Case cases[] = {
+        {"Foo Band", "Foo Band", true},
+        {"", "", true},
+        {"..", "..", false},
+        {".", ".", false},
+        {"...", "...", false},
+        {".. ", ".. ", false},
+        {"a/b", "a/b", false},
+        {"a\\b", "a\\b", false},
+        {".hidden", ".hidden", true},
+        {"Mr. Big", "Mr. Big", true},
+        // The yen sign becomes 0x5C in code page 932: a separator on Windows.
+        {"..\xC2\xA5..", "..\\..", false},
+        // Katakana SO: 0x5C as the trail byte of a double-byte character is no separator.
+        {"\xE3\x82\xBD", "\x83\x5C", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(isSafeFolderName(c.utf8, c.sjis), c.safe) << c.utf8;
+    }
+}
+
+}  // namespace

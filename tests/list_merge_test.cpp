@@ -1,0 +1,123 @@
+#include "output/list_merge.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "library/track_record.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using testing_support::fileExists;
+using testing_support::readFile;
+using testing_support::ScopedTempFolder;
+using testing_support::writeFile;
+
+TEST(ListMerge, RowKey) {
+    struct Case {
+        const char* row;
+        const char* key;
+    };
+    const Case cases[] = {
+        {"12,5,01 Intro.mp3,Intro,Foo", "01 Intro.mp3"},
+        {"5,1,a,b,c,x", "a,b,c"},
+        {"0,3,,abc", ""},
+        {"x,3,abc", ""},
+        {"-1,3,abc,def", "abc,def"},
+        {"99,1,short", "short"},
+        {" +3,1,abcdef", "abc"},
+        {"7", "7"},
+        {"3,abcdef", "abc"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(rowKey(c.row), c.key) << c.row;
+    }
+}
+
+TEST(ListMerge, KeyOrder) {
+    EXPECT_EQ(compareKeys("Abc", "abc"), 0);
+    EXPECT_LT(compareKeys("_", "a"), 0);
+    EXPECT_LT(compareKeys("_", "A"), 0);
+    EXPECT_LT(compareKeys("9", "_"), 0);
+    EXPECT_LT(compareKeys("zzz", "\xC2\xA0"), 0);
+    EXPECT_LT(compareKeys("ab", "abc"), 0);
+    EXPECT_LT(compareKeys("", "a"), 0);
+    EXPECT_EQ(compareKeys(std::string("ab\0x", 4), std::string("AB\0y", 4)), 0);
+}
+
+std::string row(const std::string& key) {
+    return std::to_string(key.size()) + ",1," + key + ",v\n";
+}
+
+TEST(ListMerge, MergeRows) {
+    struct Case {
+        const char* what;
+        std::string content;
+        std::string key;
+        bool errorList;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"empty list", "", "b", false, row("b")},
+        {"sorted insert", row("a") + row("c"), "b", false, row("a") + row("b") + row("c")},
+        {"at the end", row("a"), "z", false, row("a") + row("z")},
+        {"equal keys replaced, case-insensitively", "3,1,Abc,old\n" + row("XYZ"), "abc", false,
+         row("abc") + row("XYZ")},
+        {"every equal row goes", row("b") + row("a") + row("b"), "b", false, row("a") + row("b")},
+        {"blank lines dropped", "\n" + row("a") + "\n\n" + row("c"), "b", false,
+         row("a") + row("b") + row("c")},
+        {"missing final line end repaired", "1,1,a,v", "b", false, row("a") + row("b")},
+        {"error list keeps equal keys in order", "0,1,,1\n0,1,,2\n", "", true,
+         "0,1,,1\n0,1,,2\n" + row("")},
+        {"a row without a length has the empty key", "junk\n" + row("b"), "a", false,
+         "junk\n" + row("a") + row("b")},
+        {"key with commas cut by its length", row("a,b") + row("a,c"), "a,bb", false,
+         row("a,b") + row("a,bb") + row("a,c")},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(mergeRows(c.content, row(c.key), c.key, c.errorList), c.expected) << c.what;
+    }
+}
+
+TEST(ListMerge, FilesAreStoredWithCrLf) {
+    ScopedTempFolder folder;
+    clearTrackRecord();
+    ASSERT_TRUE(mergeListRow("list.csv", row("b"), "b"));
+    ASSERT_TRUE(mergeListRow("list.csv", row("a"), "a"));
+    EXPECT_EQ(readFile("list.csv"), "1,1,a,v\r\n1,1,b,v\r\n");
+    // A list written by hand with LF alone is read as well.
+    writeFile("list.csv", "1,1,a,v\n1,1,c,v");
+    ASSERT_TRUE(mergeListRow("list.csv", row("b"), "b"));
+    EXPECT_EQ(readFile("list.csv"), "1,1,a,v\r\n1,1,b,v\r\n1,1,c,v\r\n");
+}
+
+TEST(ListMerge, FailedWriteLeavesTheOldListWhole) {
+    ScopedTempFolder folder;
+    clearTrackRecord();
+    const std::string old = "1,1,a,v\r\n";
+    ASSERT_EQ(mkdir("album", 0755), 0);
+    writeFile("album/list.csv", old);
+
+    // A folder standing where the temporary file would go.
+    ASSERT_EQ(mkdir("album/list.csv.bunkai-new", 0755), 0);
+    EXPECT_FALSE(mergeListRow("album/list.csv", row("b"), "b"));
+    EXPECT_EQ(readFile("album/list.csv"), old);
+    ASSERT_EQ(rmdir("album/list.csv.bunkai-new"), 0);
+
+    if (geteuid() != 0) {  // root writes through a read-only folder
+        ASSERT_EQ(chmod("album", 0555), 0);
+        EXPECT_FALSE(mergeListRow("album/list.csv", row("b"), "b"));
+        ASSERT_EQ(chmod("album", 0755), 0);
+        EXPECT_EQ(readFile("album/list.csv"), old);
+    }
+
+    // A list that is a folder cannot be read: nothing is replaced.
+    ASSERT_EQ(mkdir("list.csv", 0755), 0);
+    EXPECT_FALSE(mergeListRow("list.csv", row("b"), "b"));
+    EXPECT_FALSE(fileExists("list.csv.bunkai-new"));
+}
+
+}  // namespace

@@ -1,0 +1,149 @@
+// The output tree that runs of the program leave in the working folder.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/export_builder.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using namespace testing_support;
+
+std::vector<Entry> track(const std::string& path, const std::string& name,
+                         std::vector<Entry> more = {}) {
+    std::vector<Entry> entries = {{"Name", stringValue(name)},
+                                  {"Artist", stringValue("Foo Band")},
+                                  {"Album", stringValue("First Album")},
+                                  {"Genre", stringValue("Rock")},
+                                  {"Total Time", integerValue("215000")},
+                                  {"Disc Number", integerValue("1")},
+                                  {"Disc Count", integerValue("1")},
+                                  {"Track Number", integerValue("1")},
+                                  {"Track Count", integerValue("10")},
+                                  {"Year", integerValue("2001")},
+                                  {"Date Added", "<date>2015-04-01T10:00:00Z</date>"}};
+    if (!path.empty()) {
+        entries.push_back({"Location", locationValue(path)});
+    }
+    entries.insert(entries.end(), more.begin(), more.end());
+    return entries;
+}
+
+void run(const std::vector<std::vector<Entry>>& tracks) {
+    writeFile("iTunes Music Library.xml", exportText(tracks));
+    ASSERT_EQ(runProgram({}).exitStatus, 0);
+}
+
+const char* const kIntroRow =
+    "12,5,01 Intro.mp3,Intro,Foo Band,,,First Album,Rock,215000,1,1,1,10,2001,"
+    "2015-04-01T10:00:00Z\r\n";
+
+TEST(Organiser, FirstAndSecondTrackOfAnAlbum) {
+    ScopedTempFolder folder;
+    run({track("Media/Music/Foo%20Band/First%20Album/01%20Intro.mp3", "Intro"),
+         track("Media/Music/Foo%20Band/First%20Album/02%20Outro.mp3", "Outro")});
+    EXPECT_EQ(readFile("list.csv"), "8,8,Foo Band,Foo Band\r\n");
+    EXPECT_EQ(readFile("Music/Foo Band/list.csv"), "11,11,First Album,First Album\r\n");
+    EXPECT_EQ(readFile("Music/Foo Band/First Album/list.csv"),
+              std::string(kIntroRow) +
+                  "12,5,02 Outro.mp3,Outro,Foo Band,,,First Album,Rock,215000,1,1,1,10,2001,"
+                  "2015-04-01T10:00:00Z\r\n");
+    EXPECT_EQ(listTree("."), (std::vector<std::string>{
+                                 "Music", "Music/Foo Band", "Music/Foo Band/First Album",
+                                 "Music/Foo Band/First Album/list.csv", "Music/Foo Band/list.csv",
+                                 "iTunes Music Library.xml", "list.csv"}));
+}
+
+TEST(Organiser, Compilations) {
+    ScopedTempFolder folder;
+    std::vector<Entry> compilation = {{"Compilation", "<true/>"},
+                                      {"Album Artist", stringValue("Various")}};
+    run({track("Media/Music/Some%20Artist/Hits%201/01.mp3", "a", compilation),
+         track("Media/Music/Compilations/Hits%202/01.mp3", "b", compilation),
+         track("Media/Music/Other/Hits%202/02.mp3", "c", compilation)});
+    EXPECT_EQ(readFile("list.csv"), "12,12,Compilations,Compilations\r\n");
+    EXPECT_EQ(readFile("Music/Compilations/list.csv"),
+              "6,11,Hits 1,First Album\r\n6,11,Hits 2,First Album\r\n");
+    EXPECT_FALSE(fileExists("Music/Some Artist"));
+    EXPECT_FALSE(fileExists("Music/Other"));
+    std::string hits2 = readFile("Music/Compilations/Hits 2/list.csv");
+    EXPECT_EQ(hits2.substr(0, 11), "6,1,01.mp3,");
+    EXPECT_NE(hits2.find("6,1,02.mp3,c,"), std::string::npos);
+}
+
+TEST(Organiser, ShownNamesAndOddValues) {
+    ScopedTempFolder folder;
+    run({track("Media/Music/Foo%20Band/A/1.mp3", "Hello, World",
+               {{"Album Artist", stringValue("")}}),
+         track("Media/Music/Bar/B/1.mp3", "x", {{"Album Artist", stringValue("The Bar")}})});
+    EXPECT_EQ(readFile("list.csv"), "3,7,Bar,The Bar\r\n8,0,Foo Band,\r\n");
+    std::string row = readFile("Music/Foo Band/A/list.csv");
+    EXPECT_EQ(row.substr(0, 25), "5,12,1.mp3,Hello, World,F");
+    EXPECT_EQ(std::count(row.begin(), row.end(), ','), 16);
+}
+
+TEST(Organiser, TracksWithoutAFileNameGoToTheErrorList) {
+    ScopedTempFolder folder;
+    std::vector<Entry> bare = {{"Name", stringValue("cloud")}};
+    run({bare, track("C:/Elsewhere/x.mp3", "outside")});
+    EXPECT_EQ(readFile("errlist.csv"),
+              "0,5,,cloud,,,,,,,,,,,,\r\n"
+              "0,7,,outside,Foo Band,,,First Album,Rock,215000,1,1,1,10,2001,"
+              "2015-04-01T10:00:00Z\r\n");
+    EXPECT_EQ(listTree("Music"), std::vector<std::string>{});
+}
+
+TEST(Organiser, SecondRunChangesOnlyTheErrorList) {
+    ScopedTempFolder folder;
+    std::vector<std::vector<Entry>> tracks = {
+        track("Media/Music/Foo%20Band/First%20Album/01%20Intro.mp3", "Intro"),
+        {{"Name", stringValue("cloud")}},
+        track("Media/Music/Foo%20Band/First%20Album/00%20Pre.mp3", "Pre"),
+    };
+    run(tracks);
+    std::vector<std::string> tree = listTree(".");
+    std::string tracksList = readFile("Music/Foo Band/First Album/list.csv");
+    std::string artists = readFile("list.csv");
+    std::string errors = readFile("errlist.csv");
+    run(tracks);
+    EXPECT_EQ(listTree("."), tree);
+    EXPECT_EQ(readFile("Music/Foo Band/First Album/list.csv"), tracksList);
+    EXPECT_EQ(readFile("list.csv"), artists);
+    EXPECT_EQ(readFile("errlist.csv"), errors + errors);
+    EXPECT_EQ(tracksList.substr(0, 12), "10,3,00 Pre.");
+}
+
+TEST(Organiser, FolderNamesInShiftJis) {
+    ScopedTempFolder folder;
+    run({track("Media/Music/%E3%81%82+&#38;/%e3%82%bd/1.mp3", "x")});
+    EXPECT_TRUE(fileExists("Music/\x82\xA0+&/\x83\x5C/list.csv"));
+    EXPECT_EQ(readFile("list.csv"), "5,8,\xE3\x81\x82+&,Foo Band\r\n");
+}
+
+TEST(Organiser, NothingIsWrittenOutsideTheWorkingFolder) {
+    ScopedTempFolder outer;
+    ASSERT_EQ(system("mkdir -p work/Music"), 0);
+    ASSERT_EQ(chdir("work"), 0);
+    run({track("Media/Music/../x/1.mp3", "a"), track("Media/Music/%2E%2E/x/2.mp3", "b"),
+         track("Media/Music/a/%2E%2E/3.mp3", "c"), track("Media/Music/a%2F..%2F..%2F/x/4.mp3", "d"),
+         track("Media/Music/..%5C../x/5.mp3", "e"), track("Media/Music/&#46;&#46;/x/6.mp3", "f"),
+         track("Media/Music/../../7.mp3", "g", {{"Compilation", "<true/>"}}),
+         track("Media/Music/.../x/8.mp3", "h")});
+    ASSERT_EQ(chdir(".."), 0);
+    EXPECT_EQ(listTree("."), (std::vector<std::string>{"work", "work/Music", "work/errlist.csv",
+                                                       "work/iTunes Music Library.xml"}));
+    std::string errors = readFile("work/errlist.csv");
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 8) << errors;
+}
+
+TEST(Organiser, RowThatCannotBeWrittenGoesToTheErrorList) {
+    ScopedTempFolder folder;
+    // A file standing where the album folder should be: the folder cannot be made.
+    ASSERT_EQ(system("mkdir -p 'Music/Foo Band' && touch 'Music/Foo Band/First Album'"), 0);
+    run({track("Media/Music/Foo%20Band/First%20Album/01%20Intro.mp3", "Intro")});
+    EXPECT_EQ(readFile("errlist.csv"), kIntroRow);
+    EXPECT_FALSE(fileExists("list.csv"));
+}
+
+}  // namespace
