@@ -1,0 +1,28 @@
+// Copies the cover picture embedded in a music file into an album folder. The music file's
+// container (ID3, MP4, FLAC, ...) is not parsed: its raw bytes are searched for a picture,
+// which finds covers in every format without knowing any of them.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// How many bytes of the music file are read at a time, and the size of the copy buffer.
+constexpr std::size_t kArtworkBlockSize = std::size_t{1} << 20;
+
+// Looks for a picture among the bytes of the file at `musicFilePath` and writes it into the
+// folder `albumFolderPath`:
+//  - A PNG runs from the first "\x89PNG" in the file to 8 bytes past the first "IEND" after
+//    it. It counts only when those 8 bytes lie in the file. It is written as "img.png".
+//  - Otherwise a JPEG runs from a JFIF header (FF D8 FF E0 ?? ?? "JFIF" 00) to the end of
+//    the first FF D9 after the first such header; the last header before that FF D9 is the
+//    start. It is written as "img.jpg". JPEGs without a JFIF header (Exif) are not found.
+// An existing picture file of the same name is replaced. If "img.png" cannot be created, the
+// JPEG is tried instead. Returns 0 when a picture file was written, -1 otherwise: no
+// picture, an unreadable music file, or a picture that could not be written completely, in
+// which case the partial file is removed. Prints nothing.
+int extractArtwork(const std::string& musicFilePath, const std::string& albumFolderPath);
+
+// The same, reading `blockSize` bytes at a time (0 counts as 1), so that tests can place
+// patterns across the boundaries between blocks.
+int extractArtwork(const std::string& musicFilePath, const std::string& albumFolderPath,
+                   std::size_t blockSize);

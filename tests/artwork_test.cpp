@@ -1,0 +1,215 @@
+#include "output/artwork.h"
+
+#include "tests/test_support.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+using namespace std::string_literals;
+using testing_support::fileExists;
+using testing_support::readFile;
+using testing_support::ScopedTempFolder;
+using testing_support::writeFile;
+
+namespace {
+
+const std::string kPngSignature = "\x89PNG\r\n\x1a\n"s;
+const std::string kPngEnd = "IEND\xAE\x42\x60\x82"s;
+const std::string kJfifHeader = "\xFF\xD8\xFF\xE0\x00\x10JFIF\x00"s;
+const std::string kJpegEnd = "\xFF\xD9"s;
+
+std::string png(const std::string& body) {
+    return kPngSignature + body + kPngEnd;
+}
+
+std::string jpeg(const std::string& body) {
+    return kJfifHeader + body + kJpegEnd;
+}
+
+struct Case {
+    const char* name;
+    std::string music;
+    const char* picture;  // the file expected in the album folder, or nullptr for none
+    std::string bytes;    // its expected contents
+};
+
+std::vector<Case> patternCases() {
+    const std::string pngA = png("\0\0\0\rIHDR-A"s);
+    const std::string pngB = png("\0\0\0\rIHDR-B"s);
+    const std::string jpegA = jpeg("\xFF\xDB-A\xFF\x00"s);
+    const std::string jpegB = jpeg("\xFF\xDB-B");
+    return {
+        {"png alone", "ID3" + pngA + "audio", "img.png", pngA},
+        {"png exactly at the end", "ID3" + pngA, "img.png", pngA},
+        {"jpeg alone", "ID3" + jpegA + "audio", "img.jpg", jpegA},
+        {"png before jpeg", pngA + jpegA, "img.png", pngA},
+        {"jpeg before png", jpegA + pngA, "img.png", pngA},
+        {"two pngs", "x" + pngA + "y" + pngB, "img.png", pngA},
+        {"second signature before the end chunk",
+         kPngSignature + "a" + kPngSignature + "b" + kPngEnd, "img.png",
+         kPngSignature + "a" + kPngSignature + "b" + kPngEnd},
+        {"end chunk before the signature", "IEND" + pngA, "img.png", pngA},
+        {"png signature without end chunk", kPngSignature + "body" + jpegA, "img.jpg", jpegA},
+        {"png CRC running past the end", jpegA + pngA.substr(0, pngA.size() - 1), "img.jpg", jpegA},
+        {"png CRC running past the end, no jpeg", pngA.substr(0, pngA.size() - 3), nullptr, ""},
+        {"last header before the end marker wins", kJfifHeader + "a" + jpegB + "c", "img.jpg",
+         jpegB},
+        {"header after the end marker ignored", jpegA + jpegB, "img.jpg", jpegA},
+        {"end marker before any header ignored", "\xFF\xD9" + jpegA, "img.jpg", jpegA},
+        {"end marker inside the header", "\xFF\xD8\xFF\xE0\xFF\xD9JFIF\x00rest\xFF\xD9"s, "img.jpg",
+         "\xFF\xD8\xFF\xE0\xFF\xD9"},
+        {"end marker as the last two bytes", "audio" + jpegA, "img.jpg", jpegA},
+        {"exif jpeg only",
+         "ID3\xFF\xD8\xFF\xE1\x00\x10"
+         "Exif\x00\x00MM\xFF\xD9"s,
+         nullptr, ""},
+        {"wrong identifier", "\xFF\xD8\xFF\xE0\x00\x10JFXF\x00\xFF\xD9"s, nullptr, ""},
+        {"header without end marker", jpegA.substr(0, jpegA.size() - 1), nullptr, ""},
+        {"header cut off by the end of the file", "ab" + kJfifHeader.substr(0, 10), nullptr, ""},
+        // Earlier blocks leave D9 bytes in the read buffer right after the final FF.
+        {"lone FF at the end", kJfifHeader + std::string(100, '\xD9') + "\xFF", nullptr, ""},
+        {"empty file", "", nullptr, ""},
+        {"shorter than any pattern", "\x89PN", nullptr, ""},
+    };
+}
+
+// Small blocks put every pattern across a block boundary at every possible split.
+const std::size_t kBlockSizes[] = {1, 2, 3, 5, 10, 11, 12, 64, kArtworkBlockSize};
+
+TEST(ExtractArtwork, FindsThePictureInRawBytes) {
+    for (const Case& c : patternCases()) {
+        for (std::size_t blockSize : kBlockSizes) {
+            SCOPED_TRACE(std::string(c.name) + ", block size " + std::to_string(blockSize));
+            ScopedTempFolder folder;
+            writeFile("music", c.music);
+            const int result = extractArtwork("music", folder.path(), blockSize);
+            if (c.picture) {
+                EXPECT_EQ(result, 0);
+                EXPECT_EQ(readFile(folder.path() + "/" + c.picture), c.bytes);
+            } else {
+                EXPECT_EQ(result, -1);
+            }
+            const std::vector<std::string> expected =
+                c.picture ? std::vector<std::string>{c.picture, "music"}
+                          : std::vector<std::string>{"music"};
+            EXPECT_EQ(testing_support::listTree(folder.path()), expected);
+        }
+    }
+}
+
+TEST(ExtractArtwork, FindsPatternsAcrossTheDefaultBlockBoundary) {
+    const std::string pngA = png("body");
+    const std::string jpegA = jpeg("body");
+    struct Straddle {
+        const char* name;
+        std::string picture;
+        std::size_t cut;  // bytes of the picture placed before the boundary
+        const char* file;
+    };
+    const Straddle straddles[] = {
+        {"png signature", pngA, 2, "img.png"},
+        {"png end CRC", pngA, pngA.size() - 1, "img.png"},
+        {"jfif header's last byte", jpegA, 10, "img.jpg"},
+        {"jpeg end marker", jpegA, jpegA.size() - 1, "img.jpg"},
+    };
+    for (const Straddle& s : straddles) {
+        SCOPED_TRACE(s.name);
+        ScopedTempFolder folder;
+        writeFile("music", std::string(kArtworkBlockSize - s.cut, 'a') + s.picture + "tail");
+        EXPECT_EQ(extractArtwork("music", folder.path()), 0);
+        EXPECT_EQ(readFile(folder.path() + "/" + s.file), s.picture);
+    }
+}
+
+TEST(ExtractArtwork, MissingMusicFileCreatesNothing) {
+    ScopedTempFolder folder;
+    EXPECT_EQ(extractArtwork("missing.mp3", folder.path()), -1);
+    EXPECT_TRUE(testing_support::listTree(folder.path()).empty());
+}
+
+TEST(ExtractArtwork, MissingAlbumFolderFails) {
+    for (const std::string& music : {png("body"), jpeg("body")}) {
+        ScopedTempFolder folder;
+        writeFile("music", music);
+        EXPECT_EQ(extractArtwork("music", folder.path() + "/no such folder"), -1);
+        EXPECT_EQ(testing_support::listTree(folder.path()), std::vector<std::string>{"music"});
+    }
+}
+
+TEST(ExtractArtwork, ReplacesAnExistingPicture) {
+    ScopedTempFolder folder;
+    writeFile("img.png", std::string(500, 'o'));
+    writeFile("music", png("new"));
+    EXPECT_EQ(extractArtwork("music", folder.path()), 0);
+    EXPECT_EQ(readFile("img.png"), png("new"));
+}
+
+// When img.png cannot be created the JPEG is written instead; the scan, which stops once the
+// PNG is complete, must then resume to find a JPEG lying after it.
+TEST(ExtractArtwork, FallsBackToJpegWhenPngCannotBeCreated) {
+    const std::string jpegA = jpeg("body");
+    for (std::size_t blockSize : {std::size_t{4}, kArtworkBlockSize}) {
+        for (const std::string& music : {png("p") + jpegA, jpegA + png("p")}) {
+            ScopedTempFolder folder;
+            ASSERT_EQ(mkdir("img.png", 0700), 0);
+            writeFile("music", music);
+            EXPECT_EQ(extractArtwork("music", folder.path(), blockSize), 0);
+            EXPECT_EQ(readFile("img.jpg"), jpegA);
+        }
+    }
+    ScopedTempFolder folder;
+    ASSERT_EQ(mkdir("img.png", 0700), 0);
+    writeFile("music", png("p"));
+    EXPECT_EQ(extractArtwork("music", folder.path()), -1);
+}
+
+// A picture file that is created but cannot be filled (here: it leads to /dev/full) is a
+// failure, is removed, and does not lead to the other picture being tried.
+TEST(ExtractArtwork, PictureThatCannotBeWrittenIsRemoved) {
+    const struct {
+        const char* file;
+        std::string music;
+    } cases[] = {
+        {"img.png", png("small") + jpeg("j")},
+        {"img.png", png(std::string(200000, 'x'))},
+        {"img.jpg", jpeg("small")},
+        {"img.jpg", jpeg(std::string(200000, 'x'))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " of " + std::to_string(c.music.size()) + " bytes");
+        ScopedTempFolder folder;
+        ASSERT_EQ(symlink("/dev/full", c.file), 0);
+        writeFile("music", c.music);
+        EXPECT_EQ(extractArtwork("music", folder.path()), -1);
+        EXPECT_EQ(testing_support::listTree(folder.path()), std::vector<std::string>{"music"});
+    }
+}
+
+TEST(ExtractArtwork, ExtractsCoversFromRealMusicFiles) {
+    const std::string media = std::string(BUNKAI_TEST_DATA) + "/media/";
+    const struct {
+        const char* music;
+        const char* picture;
+        const char* cover;
+    } cases[] = {
+        {"with-jfif.mp3", "img.jpg", "cover-jfif.jpg"},
+        {"with-png.m4a", "img.png", "cover.png"},
+        {"with-jfif.flac", "img.jpg", "cover-jfif.jpg"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.music);
+        ScopedTempFolder folder;
+        EXPECT_EQ(extractArtwork(media + c.music, folder.path()), 0);
+        EXPECT_EQ(readFile(c.picture), readFile(media + c.cover));
+        EXPECT_EQ(testing_support::listTree(folder.path()), std::vector<std::string>{c.picture});
+    }
+    ScopedTempFolder folder;
+    EXPECT_EQ(extractArtwork(media + "with-exif.mp3", folder.path()), -1);
+    EXPECT_TRUE(testing_support::listTree(folder.path()).empty());
+}
+
+}  // namespace
