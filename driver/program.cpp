@@ -4,6 +4,7 @@
 
 #include "library/header_reader.h"
 #include "library/line_reader.h"
+#include "output/list_store.h"
 #include "platform/console.h"
 #include "platform/console_text.h"
 #include "platform/files.h"
@@ -40,6 +41,7 @@ int runProgram(int argc, char** argv) {
     }
     platform::consoleWrite(text::kAnalysing);
     platform::makeFolder("Music");
+    recoverLists();
     while (!atEndOfInput()) {
         readLine();
         if (lineIs("<dict>")) {
@@ -51,5 +53,6 @@ int runProgram(int argc, char** argv) {
         }
     }
     closeLibrary();
+    finishLists();
     return 0;
 }

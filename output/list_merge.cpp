@@ -2,9 +2,6 @@
 
 #include <climits>
 
-#include "library/track_record.h"
-#include "platform/text_file.h"
-
 namespace {
 
 bool isCBlank(char c) {
@@ -93,14 +90,4 @@ std::string mergeRows(const std::string& content, const std::string& newRow,
         result += newRow;
     }
     return result;
-}
-
-bool mergeListRow(const std::string& listPath, const std::string& newRow,
-                  const std::string& newKey) {
-    std::string content;
-    if (platform::readTextFile(listPath, content) == platform::TextRead::failed) {
-        return false;
-    }
-    return platform::replaceTextFile(listPath,
-                                     mergeRows(content, newRow, newKey, trackRecord.errorListMode));
 }

@@ -22,10 +22,3 @@ int compareKeys(const std::string& a, const std::string& b);
 // end), and, unless `errorListMode`, the rows whose key equals `newKey` are dropped.
 std::string mergeRows(const std::string& content, const std::string& newRow,
                       const std::string& newKey, bool errorListMode);
-
-// Puts `newRow` into the list file at `listPath` by the rule of mergeRows, in the mode of
-// trackRecord.errorListMode. A missing file is created holding the row. The file is
-// replaced in one step, so it is always either the old or the new list. Returns false, and
-// leaves the file as it was, when the list cannot be read in full or cannot be written.
-bool mergeListRow(const std::string& listPath, const std::string& newRow,
-                  const std::string& newKey);

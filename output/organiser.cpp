@@ -3,8 +3,8 @@
 #include "library/track_record.h"
 #include "output/artwork.h"
 #include "output/folder_names.h"
-#include "output/list_merge.h"
 #include "output/list_rows.h"
+#include "output/list_store.h"
 #include "platform/files.h"
 
 namespace {
@@ -34,9 +34,7 @@ bool folderNamesUsable(const TrackRecord& track) {
     return !track.albumFolderSjis.empty() && (!artistUsed || !track.artistFolderSjis.empty());
 }
 
-}  // namespace
-
-void organiseTrack() {
+void placeTrack() {
     TrackRecord& track = trackRecord;
     std::string row = trackRow(track);
     if (!folderNamesUsable(track)) {
@@ -68,7 +66,7 @@ void organiseTrack() {
 
     if (track.fileName.empty()) {
         mergeIntoErrorList(row);
-    } else if (!mergeListRow(albumPath + "/list.csv", row, track.fileName)) {
+    } else if (!mergeListRow(albumPath + "/list.csv", row, track.fileName, ListKind::tracks)) {
         // The album's list could not take the row (no folder, a refused name, a write
         // error): keep the track in the error list rather than lose it.
         mergeIntoErrorList(row);
@@ -77,4 +75,11 @@ void organiseTrack() {
     if (track.albumFolderCreated) {
         extractArtwork(track.location, albumPath);
     }
+}
+
+}  // namespace
+
+void organiseTrack() {
+    placeTrack();
+    checkpointListsIfDue();
 }

@@ -1,19 +1,8 @@
 #include "output/list_merge.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include "library/track_record.h"
-#include "tests/test_support.h"
-
 namespace {
-
-using testing_support::fileExists;
-using testing_support::readFile;
-using testing_support::ScopedTempFolder;
-using testing_support::writeFile;
 
 TEST(ListMerge, RowKey) {
     struct Case {
@@ -80,44 +69,6 @@ TEST(ListMerge, MergeRows) {
     for (const Case& c : cases) {
         EXPECT_EQ(mergeRows(c.content, row(c.key), c.key, c.errorList), c.expected) << c.what;
     }
-}
-
-TEST(ListMerge, FilesAreStoredWithCrLf) {
-    ScopedTempFolder folder;
-    clearTrackRecord();
-    ASSERT_TRUE(mergeListRow("list.csv", row("b"), "b"));
-    ASSERT_TRUE(mergeListRow("list.csv", row("a"), "a"));
-    EXPECT_EQ(readFile("list.csv"), "1,1,a,v\r\n1,1,b,v\r\n");
-    // A list written by hand with LF alone is read as well.
-    writeFile("list.csv", "1,1,a,v\n1,1,c,v");
-    ASSERT_TRUE(mergeListRow("list.csv", row("b"), "b"));
-    EXPECT_EQ(readFile("list.csv"), "1,1,a,v\r\n1,1,b,v\r\n1,1,c,v\r\n");
-}
-
-TEST(ListMerge, FailedWriteLeavesTheOldListWhole) {
-    ScopedTempFolder folder;
-    clearTrackRecord();
-    const std::string old = "1,1,a,v\r\n";
-    ASSERT_EQ(mkdir("album", 0755), 0);
-    writeFile("album/list.csv", old);
-
-    // A folder standing where the temporary file would go.
-    ASSERT_EQ(mkdir("album/list.csv.bunkai-new", 0755), 0);
-    EXPECT_FALSE(mergeListRow("album/list.csv", row("b"), "b"));
-    EXPECT_EQ(readFile("album/list.csv"), old);
-    ASSERT_EQ(rmdir("album/list.csv.bunkai-new"), 0);
-
-    if (geteuid() != 0) {  // root writes through a read-only folder
-        ASSERT_EQ(chmod("album", 0555), 0);
-        EXPECT_FALSE(mergeListRow("album/list.csv", row("b"), "b"));
-        ASSERT_EQ(chmod("album", 0755), 0);
-        EXPECT_EQ(readFile("album/list.csv"), old);
-    }
-
-    // A list that is a folder cannot be read: nothing is replaced.
-    ASSERT_EQ(mkdir("list.csv", 0755), 0);
-    EXPECT_FALSE(mergeListRow("list.csv", row("b"), "b"));
-    EXPECT_FALSE(fileExists("list.csv.bunkai-new"));
 }
 
 }  // namespace

@@ -1,0 +1,332 @@
+#include "output/list_store.h"
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "library/track_record.h"
+#include "output/list_merge.h"
+#include "platform/files.h"
+#include "platform/text_file.h"
+
+namespace {
+
+struct KeyLess {
+    bool operator()(const std::string& a, const std::string& b) const {
+        return compareKeys(a, b) < 0;
+    }
+};
+
+struct StoredList {
+    std::string path;
+    ListKind kind = ListKind::index;
+    // A list in key order (every list the program writes) is a multimap from key to row:
+    // a row goes in at the upper bound of its key, which is where the merge rule puts it,
+    // and equal keys sit together. A list someone left out of order keeps its text and is
+    // merged the slow way, row by row.
+    bool inKeyOrder = true;
+    std::multimap<std::string, std::string, KeyLess> rows;  // rows end in "\n"
+    std::string text;                                       // when not in key order
+    std::size_t rowCount = 0;
+    bool changed = false;
+    // Track rows merged since the list was last written: they go to the error list if the
+    // list cannot be written.
+    std::vector<std::pair<std::string, std::string>> unsaved;
+};
+
+struct Store {
+    std::vector<std::unique_ptr<StoredList>> lists;
+    std::unordered_map<std::string, StoredList*> byPath;
+    // The same file can be reached by paths that differ (letter case on Windows): lists are
+    // also known by their folder's identity, so two paths never hold two copies of a file.
+    std::unordered_map<std::string, StoredList*> byIdentity;
+    std::size_t rowsHeld = 0;
+    std::size_t mergesSinceCheckpoint = 0;
+    std::FILE* journal = nullptr;
+    bool replaying = false;
+};
+
+Store store;
+
+std::size_t countLines(const std::string& text) {
+    std::size_t lines = 0;
+    for (char c : text) {
+        lines += c == '\n';
+    }
+    return lines;
+}
+
+std::string identityOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+    std::string folderId = platform::folderIdentity(folder);
+    if (folderId.empty()) {
+        return {};
+    }
+    return folderId + '/' + path.substr(slash == std::string::npos ? 0 : slash + 1);
+}
+
+// Reads a list into memory. Null when it cannot take rows: it exists but cannot be read, or
+// its folder does not exist.
+std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
+    std::string content;
+    if (platform::readTextFile(path, content) == platform::TextRead::failed) {
+        return nullptr;
+    }
+    auto list = std::make_unique<StoredList>();
+    list->path = path;
+    list->kind = kind;
+    std::vector<std::pair<std::string, std::string>> lines;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        std::size_t end = content.find('\n', start);
+        if (end == std::string::npos) {
+            end = content.size();
+        }
+        if (end > start) {
+            std::string line = content.substr(start, end - start) + '\n';
+            std::string key = rowKey(line.substr(0, line.size() - 1));
+            if (!lines.empty() && compareKeys(lines.back().first, key) > 0) {
+                list->inKeyOrder = false;
+            }
+            lines.emplace_back(std::move(key), std::move(line));
+        }
+        start = end + 1;
+    }
+    list->rowCount = lines.size();
+    if (list->inKeyOrder) {
+        for (auto& line : lines) {
+            list->rows.emplace_hint(list->rows.end(), std::move(line.first),
+                                    std::move(line.second));
+        }
+    } else {
+        for (const auto& line : lines) {
+            list->text += line.second;
+        }
+    }
+    return list;
+}
+
+StoredList* findList(const std::string& path, ListKind kind) {
+    auto known = store.byPath.find(path);
+    if (known != store.byPath.end()) {
+        return known->second;
+    }
+    std::string identity = identityOf(path);
+    if (identity.empty()) {
+        return nullptr;
+    }
+    auto same = store.byIdentity.find(identity);
+    if (same != store.byIdentity.end()) {
+        store.byPath.emplace(path, same->second);
+        return same->second;
+    }
+    std::unique_ptr<StoredList> loaded = loadList(path, kind);
+    if (!loaded) {
+        return nullptr;
+    }
+    StoredList* list = loaded.get();
+    store.lists.push_back(std::move(loaded));
+    store.byPath.emplace(path, list);
+    store.byIdentity.emplace(identity, list);
+    store.rowsHeld += list->rowCount;
+    return list;
+}
+
+void applyMerge(StoredList& list, const std::string& newRow, const std::string& newKey,
+                bool errorListMode) {
+    std::size_t before = list.rowCount;
+    if (list.inKeyOrder) {
+        if (!errorListMode) {
+            auto equal = list.rows.equal_range(newKey);
+            for (auto it = equal.first; it != equal.second;) {
+                it = list.rows.erase(it);
+                --list.rowCount;
+            }
+        }
+        list.rows.emplace(newKey, newRow);
+        ++list.rowCount;
+    } else {
+        list.text = mergeRows(list.text, newRow, newKey, errorListMode);
+        list.rowCount = countLines(list.text);
+    }
+    store.rowsHeld = store.rowsHeld + list.rowCount - before;
+    list.changed = true;
+    if (list.kind == ListKind::tracks) {
+        list.unsaved.emplace_back(newRow, newKey);
+    }
+}
+
+// Journal records: a header line "<mode><kind>,<path bytes>,<key bytes>,<row bytes>" and
+// then the three texts as they are, so any byte may stand in them.
+void journalMerge(const std::string& path, const std::string& row, const std::string& key,
+                  bool errorListMode, ListKind kind) {
+    if (!store.journal) {
+        store.journal = platform::openFile(kJournalName, "wb");
+        if (!store.journal) {
+            return;
+        }
+    }
+    std::string record;
+    record += errorListMode ? 'E' : 'N';
+    record += kind == ListKind::tracks ? 'T' : 'I';
+    record += ',' + std::to_string(path.size()) + ',' + std::to_string(key.size()) + ',' +
+              std::to_string(row.size()) + '\n';
+    record += path;
+    record += key;
+    record += row;
+    std::fwrite(record.data(), 1, record.size(), store.journal);
+    if (kind == ListKind::index) {
+        // An index row must be on disk before the next track: its folder exists already.
+        std::fflush(store.journal);
+    }
+}
+
+std::string listText(const StoredList& list) {
+    if (!list.inKeyOrder) {
+        return list.text;
+    }
+    std::string text;
+    for (const auto& row : list.rows) {
+        text += row.second;
+    }
+    return text;
+}
+
+// Writes one list; on failure, hands back the track rows it could not keep.
+bool writeList(StoredList& list, std::vector<std::pair<std::string, std::string>>& homeless) {
+    if (!list.changed) {
+        return true;
+    }
+    if (platform::replaceTextFile(list.path, listText(list))) {
+        list.changed = false;
+        list.unsaved.clear();
+        return true;
+    }
+    homeless.insert(homeless.end(), list.unsaved.begin(), list.unsaved.end());
+    list.unsaved.clear();
+    list.changed = false;
+    return false;
+}
+
+void forgetLists() {
+    store.lists.clear();
+    store.byPath.clear();
+    store.byIdentity.clear();
+    store.rowsHeld = 0;
+    store.mergesSinceCheckpoint = 0;
+}
+
+void writeAllLists() {
+    std::vector<std::pair<std::string, std::string>> homeless;
+    for (auto& list : store.lists) {
+        writeList(*list, homeless);
+    }
+    if (!homeless.empty()) {
+        bool savedMode = trackRecord.errorListMode;
+        trackRecord.errorListMode = true;
+        for (const auto& row : homeless) {
+            mergeListRow("errlist.csv", row.first, row.second);
+        }
+        trackRecord.errorListMode = savedMode;
+        std::vector<std::pair<std::string, std::string>> lost;
+        for (auto& list : store.lists) {
+            writeList(*list, lost);
+        }
+    }
+    forgetLists();
+}
+
+void closeJournal() {
+    if (store.journal) {
+        std::fclose(store.journal);
+        store.journal = nullptr;
+    }
+}
+
+// Reads the journal's records and merges them again. A record cut short by the end of the
+// file (the run was stopped while writing it) and anything after it are passed over.
+void replayJournal(const std::string& bytes) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        std::size_t lineEnd = bytes.find('\n', at);
+        if (lineEnd == std::string::npos || lineEnd - at < 3) {
+            return;
+        }
+        char mode = bytes[at];
+        char kind = bytes[at + 1];
+        unsigned long long sizes[3];
+        if (std::sscanf(bytes.c_str() + at + 2, ",%llu,%llu,%llu", &sizes[0], &sizes[1],
+                        &sizes[2]) != 3) {
+            return;
+        }
+        std::size_t body = lineEnd + 1;
+        unsigned long long total = sizes[0] + sizes[1] + sizes[2];
+        if (total > bytes.size() - body) {
+            return;
+        }
+        std::string path = bytes.substr(body, sizes[0]);
+        std::string key = bytes.substr(body + sizes[0], sizes[1]);
+        std::string row = bytes.substr(body + sizes[0] + sizes[1], sizes[2]);
+        trackRecord.errorListMode = mode == 'E';
+        mergeListRow(path, row, key, kind == 'T' ? ListKind::tracks : ListKind::index);
+        at = body + total;
+    }
+}
+
+}  // namespace
+
+bool mergeListRow(const std::string& listPath, const std::string& newRow, const std::string& newKey,
+                  ListKind kind) {
+    StoredList* list = findList(listPath, kind);
+    if (!list) {
+        return false;
+    }
+    bool errorListMode = trackRecord.errorListMode;
+    if (!store.replaying) {
+        journalMerge(listPath, newRow, newKey, errorListMode, kind);
+    }
+    applyMerge(*list, newRow, newKey, errorListMode);
+    ++store.mergesSinceCheckpoint;
+    return true;
+}
+
+void recoverLists() {
+    std::FILE* file = platform::openFile(kJournalName, "rb");
+    if (!file) {
+        return;
+    }
+    std::string bytes;
+    char block[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
+        bytes.append(block, got);
+    }
+    std::fclose(file);
+    store.replaying = true;
+    replayJournal(bytes);
+    store.replaying = false;
+    trackRecord.errorListMode = false;
+    writeAllLists();
+    platform::removeFile(kJournalName);
+}
+
+void checkpointListsIfDue() {
+    if (store.mergesSinceCheckpoint < kMinCheckpointMerges ||
+        store.mergesSinceCheckpoint < store.rowsHeld / 2) {
+        return;
+    }
+    writeAllLists();
+    // Everything the journal held is in the lists now: start it afresh.
+    closeJournal();
+    store.journal = platform::openFile(kJournalName, "wb");
+}
+
+void finishLists() {
+    writeAllLists();
+    closeJournal();
+    platform::removeFile(kJournalName);
+}

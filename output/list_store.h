@@ -1,0 +1,49 @@
+// The list files of a run, held in memory while the run goes on.
+//
+// Rewriting a whole list for every row would make filling a list of n rows cost n² row
+// copies; a library with tens of thousands of tracks in one list (the error list of a
+// library of cloud tracks) would take hours. Instead each list is read once, rows are
+// merged into it in memory by exactly the rule of mergeRows, and the list is written back
+// whole, in one atomic step, at checkpoints and at the end of the run. Every list file thus
+// ends the run byte-identical to what merging row by row into the file would give.
+//
+// Rows must not be lost when a run is interrupted: a folder that exists without its index
+// row would never get it from a later run, which adds index rows only for folders it
+// creates. So every merge is first appended to a journal in the working folder, flushed
+// before the run goes on after an index row, and a run that finds a journal left behind
+// replays it into the lists before it starts.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Which rows a list holds: the rows of a track list that cannot be written are kept in the
+// error list instead; an index row that cannot be written is dropped, as a failed index
+// update always was.
+enum class ListKind { index, tracks };
+
+// Merges `newRow` (ending in "\n", key `newKey`) into the list at `listPath` in the mode of
+// trackRecord.errorListMode, and journals the merge. Returns false, merging nothing, when
+// the list cannot take the row: an existing list that cannot be read, or a list whose
+// folder does not exist.
+bool mergeListRow(const std::string& listPath, const std::string& newRow, const std::string& newKey,
+                  ListKind kind = ListKind::index);
+
+// Replays the journal that an interrupted run left in the working folder, writes the lists
+// it touched, and removes it. Nothing happens when there is none.
+void recoverLists();
+
+// Called after each track: writes the lists back and empties the journal once enough rows
+// have been merged since the last checkpoint that the writing costs no more than the
+// merging did.
+void checkpointListsIfDue();
+
+// Writes every list that changed and removes the journal. Track rows whose list cannot be
+// written go to the error list. Called at the end of the run.
+void finishLists();
+
+// The journal's name in the working folder.
+inline constexpr const char* kJournalName = "bunkai.journal";
+
+// Merges since the last checkpoint before one is considered, at least.
+inline constexpr std::size_t kMinCheckpointMerges = 20000;

@@ -1,0 +1,134 @@
+#include "output/list_store.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "library/track_record.h"
+#include "output/list_merge.h"
+#include "platform/text_file.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using testing_support::fileExists;
+using testing_support::readFile;
+using testing_support::ScopedTempFolder;
+using testing_support::writeFile;
+
+std::string row(const std::string& key, const std::string& value = "v") {
+    return std::to_string(key.size()) + "," + std::to_string(value.size()) + "," + key + "," +
+           value + "\n";
+}
+
+// Merging in memory must leave every list exactly as merging row by row into the file
+// would: random merges into lists that start empty, sorted, out of order, with blank lines
+// or without a final line end, in both modes, with keys that differ only in case.
+TEST(ListStore, EndsLikeMergingIntoTheFileRowByRow) {
+    const std::vector<std::string> keys = {"a", "A",  "b", "_x", "9", "a,b", "", "\xE3\x81\x82",
+                                           "B", "ab", "c"};
+    const std::vector<std::string> starts = {
+        "",
+        "1,1,a,v\r\n1,1,c,v\r\n",
+        "1,1,c,v\r\n1,1,a,v\r\n0,0,,\r\n",
+        "\r\n1,1,b,v\r\n\r\n\r\n1,1,d,v",
+        "junk\n-1,0,zz\n",
+    };
+    std::mt19937 random(7);
+    for (int round = 0; round < 40; ++round) {
+        ScopedTempFolder folder;
+        std::map<std::string, std::string> expected;  // list path -> text with LF
+        for (std::size_t i = 0; i < 3; ++i) {
+            std::string path = "list" + std::to_string(i) + ".csv";
+            const std::string& start = starts[random() % starts.size()];
+            writeFile(path, start);
+            expected[path] = platform::fromStoredText(start.data(), start.size());
+        }
+        for (int step = 0; step < 60; ++step) {
+            std::string path = "list" + std::to_string(random() % 3) + ".csv";
+            const std::string& key = keys[random() % keys.size()];
+            std::string newRow = row(key, std::to_string(step));
+            trackRecord.errorListMode = random() % 4 == 0;
+            ASSERT_TRUE(mergeListRow(path, newRow, key));
+            expected[path] = mergeRows(expected[path], newRow, key, trackRecord.errorListMode);
+        }
+        trackRecord.errorListMode = false;
+        finishLists();
+        for (const auto& list : expected) {
+            EXPECT_EQ(readFile(list.first), platform::toStoredText(list.second))
+                << "round " << round << " " << list.first;
+        }
+        EXPECT_FALSE(fileExists(kJournalName));
+    }
+}
+
+TEST(ListStore, CheckpointsWriteListsAndEmptyTheJournal) {
+    ScopedTempFolder folder;
+    trackRecord.errorListMode = true;
+    std::string expected;
+    for (std::size_t i = 0; i < kMinCheckpointMerges; ++i) {
+        ASSERT_TRUE(mergeListRow("errlist.csv", row("", std::to_string(i)), ""));
+        expected += platform::toStoredText(row("", std::to_string(i)));
+        checkpointListsIfDue();
+    }
+    trackRecord.errorListMode = false;
+    EXPECT_EQ(readFile("errlist.csv"), expected);
+    EXPECT_EQ(readFile(kJournalName), "");
+    ASSERT_TRUE(mergeListRow("errlist.csv", row("zz"), "zz"));
+    finishLists();
+    EXPECT_EQ(readFile("errlist.csv"), expected + platform::toStoredText(row("zz")));
+}
+
+TEST(ListStore, ListsThatCannotTakeRows) {
+    ScopedTempFolder folder;
+    // No folder for the list.
+    EXPECT_FALSE(mergeListRow("Music/none/list.csv", row("a"), "a"));
+    // A list that exists but cannot be read.
+    ASSERT_EQ(mkdir("list.csv", 0755), 0);
+    EXPECT_FALSE(mergeListRow("list.csv", row("a"), "a"));
+    finishLists();
+    EXPECT_FALSE(fileExists("Music/none"));
+}
+
+TEST(ListStore, FailedWriteLeavesTheOldListAndKeepsTrackRows) {
+    ScopedTempFolder folder;
+    const std::string old = "1,1,a,v\r\n";
+    ASSERT_EQ(mkdir("album", 0755), 0);
+    writeFile("album/list.csv", old);
+    writeFile("index.csv", old);
+    // Folders standing where the temporary files would go.
+    ASSERT_EQ(mkdir("album/list.csv.bunkai-new", 0755), 0);
+    ASSERT_EQ(mkdir("index.csv.bunkai-new", 0755), 0);
+    ASSERT_TRUE(mergeListRow("album/list.csv", row("b"), "b", ListKind::tracks));
+    ASSERT_TRUE(mergeListRow("index.csv", row("b"), "b"));
+    finishLists();
+    EXPECT_EQ(readFile("album/list.csv"), old);
+    EXPECT_EQ(readFile("index.csv"), old);
+    // The track row went to the error list instead; the index row did not.
+    EXPECT_EQ(readFile("errlist.csv"), platform::toStoredText(row("b")));
+}
+
+TEST(ListStore, JournalLeftByAnInterruptedRunIsReplayed) {
+    ScopedTempFolder folder;
+    ASSERT_EQ(mkdir("Music", 0755), 0);
+    writeFile("list.csv", "1,1,b,v\r\n");
+    std::string path = "list.csv";
+    std::string key = "a";
+    std::string newRow = row("a");
+    std::string record = "NI," + std::to_string(path.size()) + "," + std::to_string(key.size()) +
+                         "," + std::to_string(newRow.size()) + "\n" + path + key + newRow;
+    // The last record was cut short by the interruption: it is passed over.
+    writeFile(kJournalName, record + record + "ET,11,0,5\nerrlist.c");
+    recoverLists();
+    EXPECT_EQ(readFile("list.csv"), "1,1,a,v\r\n1,1,b,v\r\n");
+    EXPECT_FALSE(fileExists(kJournalName));
+    EXPECT_FALSE(fileExists("errlist.csv"));
+}
+
+}  // namespace
