@@ -36,6 +36,10 @@ bool refill(LibraryStream& stream) {
 
 bool openLibrary(const std::string& path) {
     closeLibrary();
+    // Some systems open a folder for reading as if it were a file; it is no export.
+    if (!platform::folderIdentity(path).empty()) {
+        return false;
+    }
     std::FILE* file = platform::openFile(path, "rb");
     if (!file) {
         return false;

@@ -220,7 +220,7 @@ int extractArtwork(const std::string& musicFilePath, const std::string& albumFol
 int extractArtwork(const std::string& musicFilePath, const std::string& albumFolderPath,
                    std::size_t blockSize) {
     blockSize = std::max<std::size_t>(blockSize, 1);
-    const FileHandle music(platform::openFile(musicFilePath, "rb"));
+    const FileHandle music(platform::openMusicFile(musicFilePath));
     if (!music) {
         return -1;
     }

@@ -8,11 +8,17 @@
 namespace platform {
 
 void consoleWrite(const char* text) {
+    // On a console each dot shows at once; into a file or a pipe, writing a dot per track
+    // would cost a system call per track for nobody to watch.
+    static const bool console = isatty(STDOUT_FILENO);
     std::fputs(text, stdout);
-    std::fflush(stdout);
+    if (console) {
+        std::fflush(stdout);
+    }
 }
 
 void waitForKey() {
+    std::fflush(stdout);
     termios saved;
     if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved) != 0) {
         // Not a terminal: read one byte if there is one; end of file returns at once.

@@ -12,12 +12,11 @@ namespace platform {
 bool makeFolder(const std::string& path);
 
 // Opens a file like fopen with the given mode; nullptr on failure. Callers always use
-// binary modes: text line ends are the program's own business (see output/text_file.h).
+// binary modes: text line ends are the program's own business (see text_file.h).
 std::FILE* openFile(const std::string& path, const char* mode);
 
-// Moves the read/write position of `file` to `offset` bytes from its start. Offsets past
-// 2 GiB work on every platform, so files of any size can be read in pieces. False when the
-// position cannot be set.
+// Moves the position of `file` to `offset` bytes from its start, with 64-bit offsets.
+// False on failure.
 bool seekFile(std::FILE* file, long long offset);
 
 // Moves `source` over `target`, replacing it in one step, so a reader sees either the old
@@ -31,23 +30,18 @@ bool removeFile(const std::string& path);
 // True when `path` names an existing file or folder.
 bool pathExists(const std::string& path);
 
-}  // namespace platform
-
-namespace platform {
-
-// The path by which the file of a file URL is opened, given the URL's decoded path text
-// (UTF-8, text cut at a zero byte). Windows opens it in its ANSI code page. On POSIX
-// systems the URL's path is absolute: when the text is relative and names no file, the
-// file is looked up from the root.
-std::string localFilePath(const std::string& urlPath);
-
-}  // namespace platform
-
-namespace platform {
-
 // A text that tells the folder at `path` apart from every other folder, whatever path
 // names it (on Windows, paths that differ in letter case can name the same folder).
 // Empty when there is no such folder.
 std::string folderIdentity(const std::string& path);
+
+// The local path of a file URL, given the URL's decoded path text (UTF-8, cut at a zero
+// byte): on Windows in its ANSI code page, on POSIX systems the text itself.
+std::string localFilePath(const std::string& urlPath);
+
+// Opens a music file for binary reading by its local path. On POSIX systems a file URL's
+// path is absolute, but it comes relative from the URL: a relative path that names no file
+// here is looked up from the root. nullptr when neither can be opened.
+std::FILE* openMusicFile(const std::string& localPath);
 
 }  // namespace platform

@@ -1,9 +1,9 @@
-#include "platform/files.h"
-
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+
+#include "platform/files.h"
 
 namespace platform {
 
@@ -38,27 +38,24 @@ bool pathExists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
-}  // namespace platform
-
-namespace platform {
-
-std::string localFilePath(const std::string& urlPath) {
-    if (urlPath.empty() || urlPath[0] == '/' || pathExists(urlPath)) {
-        return urlPath;
-    }
-    return "/" + urlPath;
-}
-
-}  // namespace platform
-
-namespace platform {
-
 std::string folderIdentity(const std::string& path) {
     struct stat info;
     if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         return {};
     }
     return std::to_string(info.st_dev) + ':' + std::to_string(info.st_ino);
+}
+
+std::string localFilePath(const std::string& urlPath) {
+    return urlPath;
+}
+
+std::FILE* openMusicFile(const std::string& localPath) {
+    std::FILE* file = std::fopen(localPath.c_str(), "rb");
+    if (!file && !localPath.empty() && localPath[0] != '/') {
+        file = std::fopen(("/" + localPath).c_str(), "rb");
+    }
+    return file;
 }
 
 }  // namespace platform

@@ -1,12 +1,11 @@
-#include "platform/files.h"
-
-#include "platform/code_page.h"
-
 #include <direct.h>
 #include <io.h>
 #include <windows.h>
 
 #include <cstdio>
+
+#include "platform/code_page.h"
+#include "platform/files.h"
 
 namespace platform {
 
@@ -43,19 +42,6 @@ bool pathExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-}  // namespace platform
-
-namespace platform {
-
-std::string localFilePath(const std::string& urlPath) {
-    std::string path = utf8ToCodePage932(urlPath);
-    return path.substr(0, path.find('\0'));
-}
-
-}  // namespace platform
-
-namespace platform {
-
 std::string folderIdentity(const std::string& path) {
     HANDLE folder =
         CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -71,6 +57,15 @@ std::string folderIdentity(const std::string& path) {
     }
     return std::to_string(info.dwVolumeSerialNumber) + ':' + std::to_string(info.nFileIndexHigh) +
            ':' + std::to_string(info.nFileIndexLow);
+}
+
+std::string localFilePath(const std::string& urlPath) {
+    std::string path = utf8ToCodePage932(urlPath);
+    return path.substr(0, path.find('\0'));
+}
+
+std::FILE* openMusicFile(const std::string& localPath) {
+    return std::fopen(localPath.c_str(), "rb");
 }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/text_file.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -53,7 +54,7 @@ std::string fromStoredText(const char* data, std::size_t size) {
 TextRead readTextFile(const std::string& path, std::string& content) {
     std::FILE* file = openFile(path, "rb");
     if (!file) {
-        return pathExists(path) ? TextRead::failed : TextRead::missing;
+        return errno == ENOENT ? TextRead::missing : TextRead::failed;
     }
     std::string raw;
     std::vector<char> block(1 << 16);
