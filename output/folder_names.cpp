@@ -1,6 +1,7 @@
 #include "output/folder_names.h"
 
-#include <vector>
+#include <cctype>
+#include <cstring>
 
 #include "encoding/shift_jis.h"
 #include "library/error_notes.h"
@@ -65,6 +66,29 @@ void splitMusicPath(const std::string& relativePath) {
         }
         at = end;
     }
+}
+
+bool windowsAcceptsFolderName(const std::string& sjis) {
+    for (std::size_t i = 0; i < sjis.size(); ++i) {
+        unsigned char byte = static_cast<unsigned char>(sjis[i]);
+        if (isLeadByte(byte)) {
+            ++i;
+        } else if (byte < 0x20 || std::strchr("<>:\"|?*", byte)) {
+            return false;
+        }
+    }
+    std::string stem = sjis.substr(0, sjis.find('.'));
+    for (char& c : stem) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    for (const char* device : {"CON", "PRN", "AUX", "NUL"}) {
+        if (stem == device) {
+            return false;
+        }
+    }
+    bool numberedDevice =
+        stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0);
+    return !(numberedDevice && stem[3] >= '1' && stem[3] <= '9');
 }
 
 bool isSafeFolderName(const std::string& utf8, const std::string& sjis) {

@@ -88,3 +88,37 @@ TEST(FolderNames, Safety) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FolderNames, WindowsAcceptance) {
+    struct Case {
+        std::string sjis;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"Foo Band", true},
+        {"", true},
+        {"\x89\xC4\x8D\xD5\x82\xE8?\x89\xD4\x89\xCE?", false},  // wave dashes became "?"
+        {"a:b", false},
+        {"a|b", false},
+        {"a*", false},
+        {"\"q\"", false},
+        {"<x>", false},
+        {"tab\there", false},
+        {"CON", false},
+        {"con.txt", false},
+        {"Lpt1", false},
+        {"COM0", true},
+        {"CONSOLE", true},
+        {"NULL", true},
+        // 0x7C as the trail byte of a double-byte character is no "|".
+        {"\x83\x7C", true},
+        {"\x83\x5C", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(windowsAcceptsFolderName(c.sjis), c.accepted) << c.sjis;
+    }
+}
+
+}  // namespace
