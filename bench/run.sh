@@ -1,0 +1,186 @@
+#!/usr/bin/env bash
+# Benchmarks bunkai on a synthetic library made by make_library.py.
+#
+# Generates the library in a scratch folder, runs bunkai once in a fresh empty working
+# folder (warm page cache, export path as the only argument, no standard input), and
+# compares its wall time with what `cat` needs to read the same export and, whole, the music
+# files that bunkai opens (one per album), the floor that the machine sets. Prints throughput, peak memory and what the run
+# made, checked against the counts the generator expects.
+#
+# Exit status: 0 when bunkai ran and made what was expected, 1 when it failed or was
+# stopped by the timeout, 3 when its output counts differ from the expected ones.
+set -euo pipefail
+
+usage() {
+    cat <<'EOF'
+Usage: bench/run.sh [--bin PATH] [--keep] [--scratch DIR] [--timeout SECONDS]
+                    [make_library.py options: --tracks N --error-share S --music-size B ...]
+
+  --bin PATH         bunkai binary (default: build/release/bunkai of this repository)
+  --keep             keep the scratch folder (library and output tree) afterwards
+  --scratch DIR      create the scratch folder in DIR (default /tmp)
+  --timeout SECONDS  stop bunkai after this long (default 300)
+Every other option goes to make_library.py (see bench/make_library.py --help).
+EOF
+}
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+bin="$here/../build/release/bunkai"
+keep=0
+scratch_parent=/tmp
+timeout_seconds=300
+generator_args=()
+while (($#)); do
+    case $1 in
+        --bin) bin=$2; shift 2 ;;
+        --keep) keep=1; shift ;;
+        --scratch) scratch_parent=$2; shift 2 ;;
+        --timeout) timeout_seconds=$2; shift 2 ;;
+        --out) echo "run.sh chooses the library folder itself; use --scratch" >&2; exit 2 ;;
+        -h | --help) usage; exit 0 ;;
+        *) generator_args+=("$1"); shift ;;
+    esac
+done
+
+if [[ ! -x $bin ]]; then
+    echo "no bunkai binary at $bin (build it with: cmake --preset release && cmake --build --preset release)" >&2
+    exit 1
+fi
+bin=$(cd "$(dirname "$bin")" && pwd)/$(basename "$bin")
+
+scratch=$(mktemp -d "$scratch_parent/bunkai-bench.XXXXXX")
+cleanup() {
+    if ((keep)); then
+        echo "kept      $scratch"
+    else
+        rm -rf "$scratch"
+    fi
+}
+trap cleanup EXIT
+
+nanoseconds() { date +%s%N; }
+
+# Best wall time, in nanoseconds, of three runs of a command whose output is discarded.
+best_of_three() {
+    local best=0 start elapsed
+    for _ in 1 2 3; do
+        start=$(nanoseconds)
+        "$@" >/dev/null
+        elapsed=$(($(nanoseconds) - start))
+        if ((best == 0 || elapsed < best)); then best=$elapsed; fi
+    done
+    echo "$best"
+}
+
+cat_music() { xargs -r -d '\n' -a "$scanned_list" cat; }
+
+library=$scratch/library
+start=$(nanoseconds)
+python3 "$here/make_library.py" --out "$library" "${generator_args[@]}" >/dev/null
+generate_ns=$(($(nanoseconds) - start))
+
+{
+    read -r export_path
+    read -r export_bytes
+    read -r scanned_list
+    read -r tracks
+    read -r albums
+    read -r artists
+    read -r music_files
+    read -r music_bytes
+    read -r expected_artist_folders
+    read -r expected_album_folders
+    read -r expected_list_files
+    read -r expected_pictures
+    read -r expected_errlist_rows
+} < <(python3 -c '
+import json, sys
+manifest = json.load(open(sys.argv[1], encoding="utf-8"))
+for key in sys.argv[2:]:
+    print(manifest["expected"][key[9:]] if key.startswith("expected.") else manifest[key])
+' "$library/manifest.json" export export_bytes scanned_list tracks albums artists music_files \
+    music_bytes expected.artist_folders expected.album_folders expected.list_files \
+    expected.pictures expected.errlist_rows)
+
+# Warm the page cache so that bunkai and cat both read from memory.
+cat "$export_path" >/dev/null
+cat_music >/dev/null
+
+work=$scratch/work
+mkdir "$work"
+status=0
+start=$(nanoseconds)
+(cd "$work" && /usr/bin/time -v -o "$scratch/time.txt" \
+    timeout --kill-after=10 "$timeout_seconds" "$bin" "$export_path" \
+    </dev/null >"$scratch/stdout.txt" 2>"$scratch/stderr.txt") || status=$?
+run_ns=$(($(nanoseconds) - start))
+
+export_cat_ns=$(best_of_three cat "$export_path")
+music_cat_ns=$(best_of_three cat_music)
+
+peak_kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$scratch/time.txt")
+user_s=$(awk -F': ' '/User time/ {print $2}' "$scratch/time.txt")
+system_s=$(awk -F': ' '/System time/ {print $2}' "$scratch/time.txt")
+
+count() { { find "$@" 2>/dev/null || true; } | wc -l; }
+artist_folders=$(count "$work/Music" -mindepth 1 -maxdepth 1 -type d)
+album_folders=$(count "$work/Music" -mindepth 2 -maxdepth 2 -type d)
+list_files=$(count "$work" -name list.csv -type f)
+pictures=$(count "$work/Music" -mindepth 3 -maxdepth 3 -type f \( -name img.png -o -name img.jpg \))
+errlist_rows=0
+[[ -f $work/errlist.csv ]] && errlist_rows=$(wc -l <"$work/errlist.csv")
+err_notes=0
+[[ -f $work/err.csv ]] && err_notes=$(wc -l <"$work/err.csv")
+
+awk -v tracks="$tracks" -v albums="$albums" -v artists="$artists" -v gen="$generate_ns" \
+    -v run="$run_ns" -v ebytes="$export_bytes" -v ecat="$export_cat_ns" \
+    -v mfiles="$music_files" -v mbytes="$music_bytes" -v mcat="$music_cat_ns" \
+    -v peak="$peak_kb" -v user="$user_s" -v sys="$system_s" -v status="$status" -v bin="$bin" \
+    -v built="$(date -r "$bin" '+%Y-%m-%d %H:%M:%S')" '
+function rate(bytes, ns) { return ns > 0 ? bytes / 1e6 / (ns / 1e9) : 0 }
+BEGIN {
+    printf "binary    %s (modified %s)\n", bin, built
+    printf "library   %d tracks, %d albums, %d artists (generated in %.1f s)\n", tracks, albums, artists, gen / 1e9
+    printf "run       %.3f s wall (user %.2f s, system %.2f s), %.0f tracks/s, exit status %d, peak RSS %.1f MB\n",
+        run / 1e9, user, sys, tracks / (run / 1e9), status, peak / 1024
+    printf "export    %.1f MB: bunkai %.1f MB/s; cat %.3f s, %.0f MB/s; bunkai takes %.1fx cat\n",
+        ebytes / 1e6, rate(ebytes, run), ecat / 1e9, rate(ebytes, ecat), run / ecat
+    printf "music     %.1f MB in the %d files it opens: bunkai %.1f MB/s; cat %.3f s, %.0f MB/s; bunkai takes %.1fx cat\n",
+        mbytes / 1e6, mfiles, rate(mbytes, run), mcat / 1e9, rate(mbytes, mcat), (mcat > 0 ? run / mcat : 0)
+    printf "floor     cat of both: %.3f s; bunkai takes %.1fx that\n", (ecat + mcat) / 1e9, run / (ecat + mcat)
+}'
+
+mismatch=0
+report() {
+    local name=$1 got=$2 want=$3
+    if [[ $got == "$want" ]]; then
+        printf '          %-15s %8d\n' "$name" "$got"
+    else
+        printf '          %-15s %8d   expected %d\n' "$name" "$got" "$want"
+        mismatch=1
+    fi
+}
+echo "made"
+report "artist folders" "$artist_folders" "$expected_artist_folders"
+report "album folders" "$album_folders" "$expected_album_folders"
+report "list.csv files" "$list_files" "$expected_list_files"
+report "pictures" "$pictures" "$expected_pictures"
+report "errlist rows" "$errlist_rows" "$expected_errlist_rows"
+report "err.csv notes" "$err_notes" 0
+
+if ((status != 0)); then
+    if ((status == 124 || status == 137)); then
+        echo "bunkai did not finish within $timeout_seconds s" >&2
+    else
+        echo "bunkai failed with exit status $status" >&2
+    fi
+    if [[ -s $scratch/stderr.txt ]]; then
+        echo "its standard error ends with:" >&2
+        tail -n 5 "$scratch/stderr.txt" >&2
+    fi
+    exit 1
+fi
+if ((mismatch)); then
+    echo "bunkai's output differs from what the library should give" >&2
+    exit 3
+fi
