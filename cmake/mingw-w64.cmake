@@ -3,8 +3,10 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(mingw_triplet x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${mingw_triplet}-gcc)
-set(CMAKE_CXX_COMPILER ${mingw_triplet}-g++)
+# The compilers of the posix thread model: GoogleTest needs std::mutex, which the win32
+# thread model lacks before GCC 13.
+set(CMAKE_C_COMPILER ${mingw_triplet}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${mingw_triplet}-g++-posix)
 set(CMAKE_RC_COMPILER ${mingw_triplet}-windres)
 
 # Libraries, headers and packages come from the MinGW tree only, so that nothing built for

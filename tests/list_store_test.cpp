@@ -1,8 +1,5 @@
 #include "output/list_store.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <map>
@@ -18,6 +15,7 @@
 namespace {
 
 using testing_support::fileExists;
+using testing_support::makeFolders;
 using testing_support::readFile;
 using testing_support::ScopedTempFolder;
 using testing_support::writeFile;
@@ -90,7 +88,7 @@ TEST(ListStore, ListsThatCannotTakeRows) {
     // No folder for the list.
     EXPECT_FALSE(mergeListRow("Music/none/list.csv", row("a"), "a"));
     // A list that exists but cannot be read.
-    ASSERT_EQ(mkdir("list.csv", 0755), 0);
+    makeFolders("list.csv");
     EXPECT_FALSE(mergeListRow("list.csv", row("a"), "a"));
     finishLists();
     EXPECT_FALSE(fileExists("Music/none"));
@@ -99,12 +97,12 @@ TEST(ListStore, ListsThatCannotTakeRows) {
 TEST(ListStore, FailedWriteLeavesTheOldListAndKeepsTrackRows) {
     ScopedTempFolder folder;
     const std::string old = "1,1,a,v\r\n";
-    ASSERT_EQ(mkdir("album", 0755), 0);
+    makeFolders("album");
     writeFile("album/list.csv", old);
     writeFile("index.csv", old);
     // Folders standing where the temporary files would go.
-    ASSERT_EQ(mkdir("album/list.csv.bunkai-new", 0755), 0);
-    ASSERT_EQ(mkdir("index.csv.bunkai-new", 0755), 0);
+    makeFolders("album/list.csv.bunkai-new");
+    makeFolders("index.csv.bunkai-new");
     ASSERT_TRUE(mergeListRow("album/list.csv", row("b"), "b", ListKind::tracks));
     ASSERT_TRUE(mergeListRow("index.csv", row("b"), "b"));
     finishLists();
@@ -116,7 +114,7 @@ TEST(ListStore, FailedWriteLeavesTheOldListAndKeepsTrackRows) {
 
 TEST(ListStore, JournalLeftByAnInterruptedRunIsReplayed) {
     ScopedTempFolder folder;
-    ASSERT_EQ(mkdir("Music", 0755), 0);
+    makeFolders("Music");
     writeFile("list.csv", "1,1,b,v\r\n");
     std::string path = "list.csv";
     std::string key = "a";

@@ -1,6 +1,8 @@
 // The output tree that runs of the program leave in the working folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "tests/export_builder.h"
@@ -123,14 +125,14 @@ TEST(Organiser, FolderNamesInShiftJis) {
 
 TEST(Organiser, NothingIsWrittenOutsideTheWorkingFolder) {
     ScopedTempFolder outer;
-    ASSERT_EQ(system("mkdir -p work/Music"), 0);
-    ASSERT_EQ(chdir("work"), 0);
+    makeFolders("work/Music");
+    std::filesystem::current_path("work");
     run({track("Media/Music/../x/1.mp3", "a"), track("Media/Music/%2E%2E/x/2.mp3", "b"),
          track("Media/Music/a/%2E%2E/3.mp3", "c"), track("Media/Music/a%2F..%2F..%2F/x/4.mp3", "d"),
          track("Media/Music/..%5C../x/5.mp3", "e"), track("Media/Music/&#46;&#46;/x/6.mp3", "f"),
          track("Media/Music/../../7.mp3", "g", {{"Compilation", "<true/>"}}),
          track("Media/Music/.../x/8.mp3", "h")});
-    ASSERT_EQ(chdir(".."), 0);
+    std::filesystem::current_path("..");
     EXPECT_EQ(listTree("."), (std::vector<std::string>{"work", "work/Music", "work/errlist.csv",
                                                        "work/iTunes Music Library.xml"}));
     std::string errors = readFile("work/errlist.csv");
@@ -140,7 +142,8 @@ TEST(Organiser, NothingIsWrittenOutsideTheWorkingFolder) {
 TEST(Organiser, RowThatCannotBeWrittenGoesToTheErrorList) {
     ScopedTempFolder folder;
     // A file standing where the album folder should be: the folder cannot be made.
-    ASSERT_EQ(system("mkdir -p 'Music/Foo Band' && touch 'Music/Foo Band/First Album'"), 0);
+    makeFolders("Music/Foo Band");
+    writeFile("Music/Foo Band/First Album", "");
     run({track("Media/Music/Foo%20Band/First%20Album/01%20Intro.mp3", "Intro")});
     EXPECT_EQ(readFile("errlist.csv"), kIntroRow);
     EXPECT_FALSE(fileExists("list.csv"));

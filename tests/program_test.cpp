@@ -10,6 +10,7 @@ namespace {
 
 using namespace testing_support;
 
+// The texts in UTF-8; consoleText gives the bytes this build writes for them.
 const std::string kHead =
     "iTunesのxmlを分解するツール\n"
     "Ver：0.20210531\n";
@@ -20,6 +21,11 @@ const std::string kUsage =
     "何か押すと終了";
 const std::string kStart = "xmlを解析します\n情報を解析中\n";
 
+// The console output of a run that read an export, ending with `ending`.
+std::string runOutput(const std::string& ending) {
+    return consoleText(kHead + kStart + ending);
+}
+
 std::vector<Entry> namedTrack(const std::string& name) {
     return {{"Name", stringValue(name)}};
 }
@@ -29,13 +35,13 @@ TEST(Program, UsageWithoutAnExport) {
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{}, {"missing.xml"}, {"a.xml", "b.xml"}}) {
         RunResult run = runProgram(arguments);
-        EXPECT_EQ(run.output, kHead + kUsage);
-        EXPECT_EQ(run.exitStatus, 255);  // -1
+        EXPECT_EQ(run.output, consoleText(kHead + kUsage));
+        EXPECT_EQ(run.exitStatus, kFailureExitStatus);
         EXPECT_FALSE(fileExists("Music"));
     }
     // Two arguments show the usage even when the first names a readable export.
     writeFile("a.xml", exportText({}));
-    EXPECT_EQ(runProgram({"a.xml", "a.xml"}).exitStatus, 255);
+    EXPECT_EQ(runProgram({"a.xml", "a.xml"}).exitStatus, kFailureExitStatus);
     EXPECT_FALSE(fileExists("Music"));
 }
 
@@ -45,34 +51,34 @@ TEST(Program, CompleteRunPrintsADotPerTrack) {
               exportText({namedTrack("a"), namedTrack("b"), namedTrack("c")}));
     RunResult run = runProgram({});
     EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_EQ(run.output, kHead + kStart + "....\nプレイリストへ\n解析終わり\n");
+    EXPECT_EQ(run.output, runOutput("....\nプレイリストへ\n解析終わり\n"));
     EXPECT_TRUE(fileExists("Music"));
 }
 
 TEST(Program, ChoosesTheExport) {
     ScopedTempFolder folder;
-    writeFile("ライブラリ.xml", exportText({namedTrack("a")}));
-    EXPECT_EQ(runProgram({}).output, kHead + kStart + "..\nプレイリストへ\n解析終わり\n");
+    writeFile(localName("ライブラリ.xml"), exportText({namedTrack("a")}));
+    EXPECT_EQ(runProgram({}).output, runOutput("..\nプレイリストへ\n解析終わり\n"));
     // With both files present the English name wins.
     writeFile("iTunes Music Library.xml", exportText({namedTrack("a"), namedTrack("b")}));
-    EXPECT_EQ(runProgram({}).output, kHead + kStart + "...\nプレイリストへ\n解析終わり\n");
+    EXPECT_EQ(runProgram({}).output, runOutput("...\nプレイリストへ\n解析終わり\n"));
     // A path given on the command line, elsewhere: "Music" is still made here.
-    writeFile("other.xml", exportText({}));
-    ASSERT_EQ(system("mkdir -p sub && mv other.xml sub/"), 0);
+    makeFolders("sub");
+    writeFile("sub/other.xml", exportText({}));
     RunResult run = runProgram({"sub/other.xml"});
-    EXPECT_EQ(run.output, kHead + kStart + ".\nプレイリストへ\n解析終わり\n");
+    EXPECT_EQ(run.output, runOutput(".\nプレイリストへ\n解析終わり\n"));
     EXPECT_EQ(run.exitStatus, 0);
 }
 
 TEST(Program, EndsWithoutPlaylistsOrTopLevelDictionary) {
     ScopedTempFolder folder;
     writeFile("x.xml", exportText({namedTrack("a")}, false));
-    EXPECT_EQ(runProgram({"x.xml"}).output, kHead + kStart + "..終わり\n");
+    EXPECT_EQ(runProgram({"x.xml"}).output, runOutput("..終わり\n"));
 
     // An indented top-level "<dict>" is not recognised; CR LF lines are.
     writeFile("y.xml", "<plist>\n  <dict>\n</dict>\n");
     RunResult indented = runProgram({"y.xml"});
-    EXPECT_EQ(indented.output, kHead + "xmlを解析します\n");
+    EXPECT_EQ(indented.output, consoleText(kHead + "xmlを解析します\n"));
     EXPECT_EQ(indented.exitStatus, 0);
 
     std::string crlf;
@@ -80,7 +86,7 @@ TEST(Program, EndsWithoutPlaylistsOrTopLevelDictionary) {
         crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     }
     writeFile("z.xml", crlf);
-    EXPECT_EQ(runProgram({"z.xml"}).output, kHead + kStart + "..\nプレイリストへ\n解析終わり\n");
+    EXPECT_EQ(runProgram({"z.xml"}).output, runOutput("..\nプレイリストへ\n解析終わり\n"));
 }
 
 TEST(Program, NestedDictionaryDoesNotLoseLaterTracks) {
@@ -95,7 +101,7 @@ TEST(Program, NestedDictionaryDoesNotLoseLaterTracks) {
                                 {"Location", locationValue("Media/Music/A/B/2.mp3")}};
     writeFile("x.xml", exportText({nested, later}));
     RunResult run = runProgram({"x.xml"});
-    EXPECT_EQ(run.output, kHead + kStart + "..\nなんでやー\n.\nプレイリストへ\n解析終わり\n");
+    EXPECT_EQ(run.output, runOutput("..\nなんでやー\n.\nプレイリストへ\n解析終わり\n"));
     std::string list = readFile("Music/A/B/list.csv");
     EXPECT_NE(list.find("5,3,1.mp3,one,"), std::string::npos) << list;
     EXPECT_NE(list.find("5,3,2.mp3,two,"), std::string::npos) << list;

@@ -1,6 +1,11 @@
-// Helpers shared by the tests: a scoped temporary working folder and small file helpers.
+// Helpers shared by the tests: a scoped temporary working folder, small file helpers, and
+// the few facts that differ between the Windows and the POSIX build.
+//
+// Paths are byte strings as the program uses them: code page 932 on Windows, UTF-8 on
+// POSIX systems.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,12 +20,12 @@ class ScopedTempFolder {
     ScopedTempFolder(const ScopedTempFolder&) = delete;
     ScopedTempFolder& operator=(const ScopedTempFolder&) = delete;
 
-    // The absolute path of the folder, without a trailing "/".
+    // The absolute path of the folder, without a trailing separator.
     const std::string& path() const { return path_; }
 
   private:
     std::string path_;
-    std::string previous_;
+    std::filesystem::path previous_;
 };
 
 // Reads a whole file as bytes; fails the current test when it cannot be read.
@@ -31,7 +36,11 @@ void writeFile(const std::string& path, const std::string& bytes);
 
 bool fileExists(const std::string& path);
 
-// Every path below `folder` (files and folders, relative, sorted), for comparing trees.
+// Creates a folder and its missing parents; fails the current test on error.
+void makeFolders(const std::string& path);
+
+// Every path below `folder` (files and folders, relative, "/" between levels, sorted), for
+// comparing trees.
 std::vector<std::string> listTree(const std::string& folder);
 
 // The result of running the built program.
@@ -40,8 +49,32 @@ struct RunResult {
     std::string output;  // standard output
 };
 
-// Runs the built program in the working folder with the given arguments and standard
-// input from /dev/null, capturing its standard output.
+// Runs the built program in the working folder with the given arguments and an empty
+// standard input, capturing its standard output.
 RunResult runProgram(const std::vector<std::string>& arguments);
+
+// What differs between the builds (test_support_posix.cpp, test_support_win.cpp).
+
+// The exit status runProgram reports after the program returned -1.
+extern const int kFailureExitStatus;
+
+// The bytes the program writes to its console for a text given in UTF-8: on Windows code
+// page 932, with every line end written as CR LF by the text-mode standard output.
+std::string consoleText(const std::string& utf8);
+
+// The bytes of a file name given in UTF-8 as this build's file functions take them.
+std::string localName(const std::string& utf8);
+
+// The local path by which the program opens a file URL's absolute path (UTF-8, below the
+// URL's "localhost/").
+std::string localPathOfUrl(const std::string& urlPath);
+
+// Conversions between the program's byte-string paths and std::filesystem paths.
+std::filesystem::path toPath(const std::string& bytes);
+std::string fromPath(const std::filesystem::path& path);  // with "/" between levels
+
+// A file that accepts being opened for writing but refuses every write; empty where the
+// system has none.
+std::string deviceThatRefusesWrites();
 
 }  // namespace testing_support
