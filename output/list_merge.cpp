@@ -1,6 +1,7 @@
 #include "output/list_merge.h"
 
 #include <climits>
+#include <vector>
 
 namespace {
 
@@ -61,11 +62,8 @@ int compareKeys(const std::string& a, const std::string& b) {
     }
 }
 
-std::string mergeRows(const std::string& content, const std::string& newRow,
-                      const std::string& newKey, bool errorListMode) {
-    std::string result;
-    result.reserve(content.size() + newRow.size() + 1);
-    bool inserted = false;
+std::vector<std::string> listRows(const std::string& content) {
+    std::vector<std::string> rows;
     std::size_t start = 0;
     while (start < content.size()) {
         std::size_t end = content.find('\n', start);
@@ -73,18 +71,28 @@ std::string mergeRows(const std::string& content, const std::string& newRow,
             end = content.size();
         }
         if (end > start) {
-            std::string line = content.substr(start, end - start);
-            int order = compareKeys(rowKey(line), newKey);
-            if (order > 0 && !inserted) {
-                result += newRow;
-                inserted = true;
-            }
-            if (order != 0 || errorListMode) {
-                result += line;
-                result += '\n';
-            }
+            rows.push_back(content.substr(start, end - start));
         }
         start = end + 1;
+    }
+    return rows;
+}
+
+std::string mergeRows(const std::string& content, const std::string& newRow,
+                      const std::string& newKey, bool errorListMode) {
+    std::string result;
+    result.reserve(content.size() + newRow.size() + 1);
+    bool inserted = false;
+    for (const std::string& line : listRows(content)) {
+        int order = compareKeys(rowKey(line), newKey);
+        if (order > 0 && !inserted) {
+            result += newRow;
+            inserted = true;
+        }
+        if (order != 0 || errorListMode) {
+            result += line;
+            result += '\n';
+        }
     }
     if (!inserted) {
         result += newRow;

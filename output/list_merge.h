@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The key of a row read back from a list: field 1 gives its length N (read like atoi),
 // and the key is the first N bytes after the second ",". A row whose N is larger than
@@ -15,6 +16,9 @@ std::string rowKey(const std::string& row);
 // their small letters (Windows' _stricmp in the C locale), a prefix first. Negative, zero
 // or positive.
 int compareKeys(const std::string& a, const std::string& b);
+
+// The rows of a list text (LF line ends), without their line ends; blank lines are no rows.
+std::vector<std::string> listRows(const std::string& content);
 
 // Merges `newRow` (ending in "\n") with key `newKey` into the list text `content` (LF line
 // ends) and returns the new text: blank lines are dropped, every line comes back ended by

@@ -80,21 +80,12 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
     list->path = path;
     list->kind = kind;
     std::vector<std::pair<std::string, std::string>> lines;
-    std::size_t start = 0;
-    while (start < content.size()) {
-        std::size_t end = content.find('\n', start);
-        if (end == std::string::npos) {
-            end = content.size();
+    for (std::string& row : listRows(content)) {
+        std::string key = rowKey(row);
+        if (!lines.empty() && compareKeys(lines.back().first, key) > 0) {
+            list->inKeyOrder = false;
         }
-        if (end > start) {
-            std::string line = content.substr(start, end - start) + '\n';
-            std::string key = rowKey(line.substr(0, line.size() - 1));
-            if (!lines.empty() && compareKeys(lines.back().first, key) > 0) {
-                list->inKeyOrder = false;
-            }
-            lines.emplace_back(std::move(key), std::move(line));
-        }
-        start = end + 1;
+        lines.emplace_back(std::move(key), std::move(row) + '\n');
     }
     list->rowCount = lines.size();
     if (list->inKeyOrder) {

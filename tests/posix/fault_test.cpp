@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -151,21 +152,47 @@ std::vector<std::string> listsOf(const std::string& folder) {
     return contents;
 }
 
-TEST(Faults, FullDisk) {
-    if (geteuid() != 0) {
-        GTEST_SKIP() << "mounting a small file system needs root";
+// A working folder on a small file system of its own, holding the output of a first run;
+// the test then breaks the file system and runs the program over a larger export.
+class SmallDisk : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (geteuid() != 0) {
+            GTEST_SKIP() << "mounting a file system needs root";
+        }
+        folder_ = std::make_unique<ScopedTempFolder>();
+        disk_ = std::make_unique<MountedFolder>("256k");
+        if (!disk_->mounted()) {
+            GTEST_SKIP() << "tmpfs cannot be mounted here";
+        }
+        writeFile("first.xml", exportText(firstExport()));
+        writeFile("second.xml", exportText(secondExport()));
+        ASSERT_EQ(chdir(disk_->path().c_str()), 0);
+        ASSERT_EQ(runProgram({"../first.xml"}).exitStatus, 0);
+        before_ = listsOf(".");
     }
-    ScopedTempFolder folder;
-    MountedFolder disk("256k");
-    if (!disk.mounted()) {
-        GTEST_SKIP() << "tmpfs cannot be mounted here";
+
+    void TearDown() override {
+        if (folder_) {
+            EXPECT_EQ(chdir(folder_->path().c_str()), 0);
+        }
+        disk_.reset();
+        folder_.reset();
     }
-    writeFile("first.xml", exportText(firstExport()));
-    writeFile("second.xml", exportText(secondExport()));
-    ASSERT_EQ(chdir(disk.path().c_str()), 0);
-    ASSERT_EQ(runProgram({"../first.xml"}).exitStatus, 0);
-    std::vector<std::string> before = listsOf(".");
-    // Fill what is left of the disk.
+
+    // The second run goes on to the end and prints what it always prints.
+    void runSecondExport() {
+        RunResult run = runProgram({"../second.xml"});
+        EXPECT_EQ(run.exitStatus, 0);
+        EXPECT_EQ(run.output, completeOutput(secondExport().size()));
+    }
+
+    std::unique_ptr<ScopedTempFolder> folder_;
+    std::unique_ptr<MountedFolder> disk_;
+    std::vector<std::string> before_;
+};
+
+TEST_F(SmallDisk, FullDisk) {
     std::FILE* filler = std::fopen("filler", "wb");
     ASSERT_NE(filler, nullptr);
     std::string block(4096, 'f');
@@ -174,15 +201,13 @@ TEST(Faults, FullDisk) {
     }
     std::fclose(filler);
 
-    RunResult run = runProgram({"../second.xml"});
-    EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_EQ(run.output, completeOutput(secondExport().size()));
+    runSecondExport();
     std::vector<std::string> after = listsOf(".");
-    for (std::size_t i = 0; i < before.size(); ++i) {
+    for (std::size_t i = 0; i < before_.size(); ++i) {
         // Either the old list whole, or a new one that still holds every old row.
-        for (std::size_t at = 0, end; (end = before[i].find("\r\n", at)) != std::string::npos;
+        for (std::size_t at = 0, end; (end = before_[i].find("\r\n", at)) != std::string::npos;
              at = end + 2) {
-            EXPECT_NE(after[i].find(before[i].substr(at, end + 2 - at)), std::string::npos) << i;
+            EXPECT_NE(after[i].find(before_[i].substr(at, end + 2 - at)), std::string::npos) << i;
         }
         EXPECT_TRUE(after[i].empty() || after[i].substr(after[i].size() - 2) == "\r\n");
     }
@@ -190,32 +215,14 @@ TEST(Faults, FullDisk) {
     for (const std::string& path : listTree(".")) {
         EXPECT_EQ(path.find(".bunkai-new"), std::string::npos) << path;
     }
-    ASSERT_EQ(chdir(folder.path().c_str()), 0);
 }
 
-TEST(Faults, ReadOnlyWorkingFolder) {
-    if (geteuid() != 0) {
-        GTEST_SKIP() << "mounting a file system read-only needs root";
-    }
-    ScopedTempFolder folder;
-    MountedFolder disk("1m");
-    if (!disk.mounted()) {
-        GTEST_SKIP() << "tmpfs cannot be mounted here";
-    }
-    writeFile("first.xml", exportText(firstExport()));
-    writeFile("second.xml", exportText(secondExport()));
-    ASSERT_EQ(chdir(disk.path().c_str()), 0);
-    ASSERT_EQ(runProgram({"../first.xml"}).exitStatus, 0);
-    std::vector<std::string> before = listsOf(".");
+TEST_F(SmallDisk, ReadOnly) {
     std::vector<std::string> tree = listTree(".");
-    ASSERT_TRUE(disk.remountReadOnly());
-
-    RunResult run = runProgram({"../second.xml"});
-    EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_EQ(run.output, completeOutput(secondExport().size()));
-    EXPECT_EQ(listsOf("."), before);
+    ASSERT_TRUE(disk_->remountReadOnly());
+    runSecondExport();
+    EXPECT_EQ(listsOf("."), before_);
     EXPECT_EQ(listTree("."), tree);
-    ASSERT_EQ(chdir(folder.path().c_str()), 0);
 }
 
 }  // namespace
