@@ -151,7 +151,8 @@ void applyMerge(StoredList& list, const std::string& newRow, const std::string& 
     }
 }
 
-// Journal records: a header line "<mode><kind>,<path bytes>,<key bytes>,<row bytes>" and
+// Journal records: a header line "<mode><kind>,<path bytes>,<key bytes>,<row bytes>" (mode
+// N or E for the error-list mode; kind I, T or R for index, track or error-list rows) and
 // then the three texts as they are, so any byte may stand in them.
 void journalMerge(const std::string& path, const std::string& row, const std::string& key,
                   bool errorListMode, ListKind kind) {
@@ -163,7 +164,7 @@ void journalMerge(const std::string& path, const std::string& row, const std::st
     }
     std::string record;
     record += errorListMode ? 'E' : 'N';
-    record += kind == ListKind::tracks ? 'T' : 'I';
+    record += kind == ListKind::tracks ? 'T' : kind == ListKind::errors ? 'R' : 'I';
     record += ',' + std::to_string(path.size()) + ',' + std::to_string(key.size()) + ',' +
               std::to_string(row.size()) + '\n';
     record += path;
@@ -220,7 +221,7 @@ void writeAllLists() {
         bool savedMode = trackRecord.errorListMode;
         trackRecord.errorListMode = true;
         for (const auto& row : homeless) {
-            mergeListRow("errlist.csv", row.first, row.second);
+            mergeListRow("errlist.csv", row.first, row.second, ListKind::errors);
         }
         trackRecord.errorListMode = savedMode;
         std::vector<std::pair<std::string, std::string>> lost;
@@ -263,7 +264,10 @@ void replayJournal(const std::string& bytes) {
         std::string key = bytes.substr(body + sizes[0], sizes[1]);
         std::string row = bytes.substr(body + sizes[0] + sizes[1], sizes[2]);
         trackRecord.errorListMode = mode == 'E';
-        mergeListRow(path, row, key, kind == 'T' ? ListKind::tracks : ListKind::index);
+        mergeListRow(path, row, key,
+                     kind == 'T'   ? ListKind::tracks
+                     : kind == 'R' ? ListKind::errors
+                                   : ListKind::index);
         at = body + total;
     }
 }

@@ -17,10 +17,11 @@
 #include <cstddef>
 #include <string>
 
-// Which rows a list holds: the rows of a track list that cannot be written are kept in the
-// error list instead; an index row that cannot be written is dropped, as a failed index
-// update always was.
-enum class ListKind { index, tracks };
+// Which rows a list holds. An index row must be on disk (in the journal) before the run
+// goes on, and is dropped when its list cannot be written, as a failed index update always
+// was. The rows of a track list that cannot be written are kept in the error list instead.
+// Error list rows may wait in memory like track rows.
+enum class ListKind { index, tracks, errors };
 
 // Merges `newRow` (ending in "\n", key `newKey`) into the list at `listPath` in the mode of
 // trackRecord.errorListMode, and journals the merge. Returns false, merging nothing, when

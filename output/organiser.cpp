@@ -29,7 +29,7 @@ bool makeFolderOnce(const std::string& path, const std::string& name) {
 
 void mergeIntoErrorList(const std::string& row) {
     trackRecord.errorListMode = true;
-    mergeListRow("errlist.csv", row, trackRecord.fileName);
+    mergeListRow("errlist.csv", row, trackRecord.fileName, ListKind::errors);
 }
 
 // A folder name from the export is used as a path level only when it cannot lead out of
