@@ -91,6 +91,13 @@ bool windowsAcceptsFolderName(const std::string& sjis) {
     return !(numberedDevice && stem[3] >= '1' && stem[3] <= '9');
 }
 
+std::string windowsFolderName(const std::string& sjis) {
+    // Dots and blanks are single bytes that are never the trail byte of a double-byte
+    // character, so they can be cut from the end byte by byte.
+    std::size_t end = sjis.find_last_not_of(". ");
+    return end == std::string::npos ? std::string() : sjis.substr(0, end + 1);
+}
+
 bool isSafeFolderName(const std::string& utf8, const std::string& sjis) {
     if (utf8.empty() && sjis.empty()) {
         return true;

@@ -24,3 +24,7 @@ bool isSafeFolderName(const std::string& utf8, const std::string& sjis);
 // or "LPT1" (alone or before a "."). Characters that code page 932 lacks turn into "?", so
 // names from other scripts often fail here.
 bool windowsAcceptsFolderName(const std::string& sjis);
+
+// The name Windows gives a folder created as `sjis`: without trailing dots and blanks,
+// which it drops. Every build creates folders by this name, so the trees are the same.
+std::string windowsFolderName(const std::string& sjis);

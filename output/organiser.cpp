@@ -66,15 +66,17 @@ void placeTrack() {
                          kCompilationsFolder);
         }
     } else {
-        artistPath = "Music/" + track.artistFolderSjis;
-        if (makeFolderOnce(artistPath, track.artistFolderSjis)) {
+        std::string artistName = windowsFolderName(track.artistFolderSjis);
+        artistPath = "Music/" + artistName;
+        if (makeFolderOnce(artistPath, artistName)) {
             const std::string& shown = track.hasAlbumArtist ? track.albumArtist : track.artist;
             mergeListRow("list.csv", indexRow(track.artistFolder, shown), track.artistFolder);
         }
     }
 
-    std::string albumPath = artistPath + "/" + track.albumFolderSjis;
-    if (makeFolderOnce(albumPath, track.albumFolderSjis)) {
+    std::string albumName = windowsFolderName(track.albumFolderSjis);
+    std::string albumPath = artistPath + "/" + albumName;
+    if (makeFolderOnce(albumPath, albumName)) {
         mergeListRow(artistPath + "/list.csv", indexRow(track.albumFolder, track.album),
                      track.albumFolder);
         track.albumFolderCreated = true;

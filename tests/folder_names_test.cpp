@@ -122,3 +122,15 @@ TEST(FolderNames, WindowsAcceptance) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FolderNames, TrailingDotsAndBlanksAreDropped) {
+    EXPECT_EQ(windowsFolderName("Vol. 1."), "Vol. 1");
+    EXPECT_EQ(windowsFolderName("Trail . "), "Trail");
+    EXPECT_EQ(windowsFolderName(".hidden"), ".hidden");
+    EXPECT_EQ(windowsFolderName("\x83\x5C"), "\x83\x5C");
+    EXPECT_EQ(windowsFolderName(""), "");
+}
+
+}  // namespace
