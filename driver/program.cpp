@@ -5,6 +5,7 @@
 #include "library/header_reader.h"
 #include "library/line_reader.h"
 #include "output/list_store.h"
+#include "output/organiser.h"
 #include "platform/console.h"
 #include "platform/console_text.h"
 #include "platform/files.h"
@@ -41,6 +42,7 @@ int runProgram(int argc, char** argv) {
     }
     platform::consoleWrite(text::kAnalysing);
     platform::makeFolder("Music");
+    beginOrganising();
     recoverLists();
     while (!atEndOfInput()) {
         readLine();

@@ -97,6 +97,10 @@ void placeTrack() {
 
 }  // namespace
 
+void beginOrganising() {
+    foldersTried.clear();
+}
+
 void organiseTrack() {
     placeTrack();
     checkpointListsIfDue();

@@ -8,3 +8,7 @@
 // not be written; and copies the cover picture into an album folder this call created.
 // Sets trackRecord.albumFolderCreated and errorListMode. Prints nothing and never stops.
 void organiseTrack();
+
+// Starts a run in the working folder: forgets which folders an earlier run in the same
+// process tried to make.
+void beginOrganising();
