@@ -102,6 +102,9 @@ bool isSafeFolderName(const std::string& utf8, const std::string& sjis) {
     if (utf8.empty() && sjis.empty()) {
         return true;
     }
-    return !onlyDotsAndBlanks(utf8) && !onlyDotsAndBlanks(sjis) && !holdsSeparator(utf8, false) &&
-           !holdsSeparator(sjis, true);
+    return !onlyDotsAndBlanks(utf8) && !holdsSeparator(utf8, false) && isSafePathLevel(sjis);
+}
+
+bool isSafePathLevel(const std::string& sjis) {
+    return !onlyDotsAndBlanks(sjis) && !holdsSeparator(sjis, true);
 }

@@ -19,6 +19,9 @@ void splitMusicPath(const std::string& relativePath);
 // character is no separator). The empty name is allowed: it names the parent itself.
 bool isSafeFolderName(const std::string& utf8, const std::string& sjis);
 
+// The same test for one level of a code page 932 path alone; the empty name fails.
+bool isSafePathLevel(const std::string& sjis);
+
 // True when Windows accepts `sjis` (code page 932) as a folder name: no control character,
 // none of < > : " | ? * outside double-byte characters, and no device name such as "CON"
 // or "LPT1" (alone or before a "."). Characters that code page 932 lacks turn into "?", so

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "library/track_record.h"
+#include "output/folder_names.h"
 #include "output/list_merge.h"
 #include "platform/files.h"
 #include "platform/text_file.h"
@@ -239,6 +240,29 @@ void closeJournal() {
     }
 }
 
+// True for the path of a list this program writes: "list.csv" or "errlist.csv" in the
+// working folder, or "list.csv" one or two safe levels below "Music". A journal is only
+// ever written by the program, but one that says otherwise must not lead a run to write
+// anywhere else.
+bool isListPath(const std::string& path) {
+    if (path == "list.csv" || path == "errlist.csv") {
+        return true;
+    }
+    const std::string root = "Music/";
+    const std::string name = "/list.csv";
+    if (path.size() <= root.size() + name.size() || path.compare(0, root.size(), root) != 0 ||
+        path.compare(path.size() - name.size(), name.size(), name) != 0) {
+        return false;
+    }
+    std::string folders = path.substr(root.size(), path.size() - root.size() - name.size());
+    std::size_t slash = folders.find('/');
+    if (slash != std::string::npos && folders.find('/', slash + 1) != std::string::npos) {
+        return false;
+    }
+    return isSafePathLevel(folders.substr(0, slash)) &&
+           (slash == std::string::npos || isSafePathLevel(folders.substr(slash + 1)));
+}
+
 // Reads the journal's records and merges them again. A record cut short by the end of the
 // file (the run was stopped while writing it) and anything after it are passed over.
 void replayJournal(const std::string& bytes) {
@@ -248,27 +272,33 @@ void replayJournal(const std::string& bytes) {
         if (lineEnd == std::string::npos || lineEnd - at < 3) {
             return;
         }
-        char mode = bytes[at];
-        char kind = bytes[at + 1];
+        std::string header = bytes.substr(at, lineEnd - at);
+        char mode = header[0];
+        char kind = header[1];
         unsigned long long sizes[3];
-        if (std::sscanf(bytes.c_str() + at + 2, ",%llu,%llu,%llu", &sizes[0], &sizes[1],
-                        &sizes[2]) != 3) {
+        if (std::sscanf(header.c_str() + 2, ",%llu,%llu,%llu", &sizes[0], &sizes[1], &sizes[2]) !=
+            3) {
             return;
         }
         std::size_t body = lineEnd + 1;
-        unsigned long long total = sizes[0] + sizes[1] + sizes[2];
-        if (total > bytes.size() - body) {
+        unsigned long long left = bytes.size() - body;
+        if (sizes[0] > left || sizes[1] > left - sizes[0] ||
+            sizes[2] > left - sizes[0] - sizes[1]) {
             return;
         }
+        unsigned long long total = sizes[0] + sizes[1] + sizes[2];
         std::string path = bytes.substr(body, sizes[0]);
         std::string key = bytes.substr(body + sizes[0], sizes[1]);
         std::string row = bytes.substr(body + sizes[0] + sizes[1], sizes[2]);
+        at = body + total;
+        if (!isListPath(path)) {
+            continue;
+        }
         trackRecord.errorListMode = mode == 'E';
         mergeListRow(path, row, key,
                      kind == 'T'   ? ListKind::tracks
                      : kind == 'R' ? ListKind::errors
                                    : ListKind::index);
-        at = body + total;
     }
 }
 

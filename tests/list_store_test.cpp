@@ -130,3 +130,27 @@ TEST(ListStore, JournalLeftByAnInterruptedRunIsReplayed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ListStore, JournalCannotLeadOutOfTheWorkingFolder) {
+    ScopedTempFolder folder;
+    testing_support::makeFolders("Music/A");
+    std::string journal;
+    for (const std::string path :
+         {"../list.csv", "Music/../../list.csv", "Music/A/../list.csv", "/tmp/list.csv",
+          "Music/A/B/C/list.csv", "Music/..\\../list.csv", "other.csv", "Music/A/list.csv"}) {
+        std::string newRow = row("k");
+        journal += "NI," + std::to_string(path.size()) + ",1," + std::to_string(newRow.size()) +
+                   "\n" + path + "k" + newRow;
+    }
+    // Lengths that run past the end, or would wrap around, end the replay.
+    journal += "NI,18446744073709551615,2,3\nxyz";
+    writeFile(kJournalName, journal);
+    recoverLists();
+    EXPECT_EQ(testing_support::listTree("."),
+              (std::vector<std::string>{"Music", "Music/A", "Music/A/list.csv"}));
+    EXPECT_EQ(readFile("Music/A/list.csv"), "1,1,k,v\r\n");
+}
+
+}  // namespace
