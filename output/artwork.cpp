@@ -1,5 +1,6 @@
 #include "output/artwork.h"
 
+#include "output/byte_search.h"
 #include "platform/files.h"
 
 #include <algorithm>
@@ -109,12 +110,10 @@ class PictureScanner {
                      const unsigned char (&pattern)[length]) const {
         const unsigned char* data = buffer_.data();
         while (from < limit) {
-            const void* hit = std::memchr(data + from, pattern[0], limit - from);
-            if (!hit) {
+            const std::size_t at = findBytePair(data, from, limit, filled_, pattern[0], pattern[1]);
+            if (at == limit) {
                 return kNotFound;
             }
-            const std::size_t at =
-                static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - data);
             if (at + length > filled_) {
                 return kNotFound;  // only near the end of the file; later positions fit even less
             }
@@ -148,12 +147,11 @@ class PictureScanner {
         const unsigned char* data = buffer_.data();
         std::size_t from = 0;
         while (from < limit) {
-            const void* hit = std::memchr(data + from, 0xFF, limit - from);
-            if (!hit) {
+            // Only FF D8 (a JFIF header starts so) and FF D9 (the end marker) matter.
+            const std::size_t at = findBytePair(data, from, limit, filled_, 0xFF, 0xD8, 0xFE);
+            if (at == limit) {
                 return;
             }
-            const std::size_t at =
-                static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - data);
             if (at + kJfifHeaderLength <= filled_ &&
                 std::memcmp(data + at, kJfifStart, sizeof kJfifStart) == 0 &&
                 std::memcmp(data + at + kJfifIdentifierOffset, kJfifIdentifier,
