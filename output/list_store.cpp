@@ -153,10 +153,11 @@ void applyMerge(StoredList& list, const std::string& newRow, const std::string& 
 }
 
 // Journal records: a header line "<mode><kind>,<path bytes>,<key bytes>,<row bytes>" (mode
-// N or E for the error-list mode; kind I, T or R for index, track or error-list rows) and
-// then the three texts as they are, so any byte may stand in them.
-void journalMerge(const std::string& path, const std::string& row, const std::string& key,
-                  bool errorListMode, ListKind kind) {
+// N or E for the error-list mode, or F for an index row that waits for its folder; kind I,
+// T or R for index, track or error-list rows), then the texts as they are, so any byte may
+// stand in them. An F record has a fourth length and text: the folder's path.
+void journalRecord(char mode, ListKind kind, const std::string& path, const std::string& key,
+                   const std::string& row, const std::string* folder) {
     if (!store.journal) {
         store.journal = platform::openFile(kJournalName, "wb");
         if (!store.journal) {
@@ -164,18 +165,33 @@ void journalMerge(const std::string& path, const std::string& row, const std::st
         }
     }
     std::string record;
-    record += errorListMode ? 'E' : 'N';
+    record += mode;
     record += kind == ListKind::tracks ? 'T' : kind == ListKind::errors ? 'R' : 'I';
     record += ',' + std::to_string(path.size()) + ',' + std::to_string(key.size()) + ',' +
-              std::to_string(row.size()) + '\n';
+              std::to_string(row.size());
+    if (folder) {
+        record += ',' + std::to_string(folder->size());
+    }
+    record += '\n';
     record += path;
     record += key;
     record += row;
-    std::fwrite(record.data(), 1, record.size(), store.journal);
-    if (kind == ListKind::index) {
-        // An index row must be on disk before the next track: its folder exists already.
-        std::fflush(store.journal);
+    if (folder) {
+        record += *folder;
     }
+    std::fwrite(record.data(), 1, record.size(), store.journal);
+}
+
+bool holdsKey(const StoredList& list, const std::string& key) {
+    if (list.inKeyOrder) {
+        return list.rows.count(key) > 0;
+    }
+    for (const std::string& row : listRows(list.text)) {
+        if (compareKeys(rowKey(row), key) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string listText(const StoredList& list) {
@@ -275,30 +291,42 @@ void replayJournal(const std::string& bytes) {
         std::string header = bytes.substr(at, lineEnd - at);
         char mode = header[0];
         char kind = header[1];
-        unsigned long long sizes[3];
-        if (std::sscanf(header.c_str() + 2, ",%llu,%llu,%llu", &sizes[0], &sizes[1], &sizes[2]) !=
-            3) {
+        unsigned long long sizes[4] = {0, 0, 0, 0};
+        int fields = std::sscanf(header.c_str() + 2, ",%llu,%llu,%llu,%llu", &sizes[0], &sizes[1],
+                                 &sizes[2], &sizes[3]);
+        if (fields != (mode == 'F' ? 4 : 3)) {
             return;
         }
         std::size_t body = lineEnd + 1;
         unsigned long long left = bytes.size() - body;
-        if (sizes[0] > left || sizes[1] > left - sizes[0] ||
-            sizes[2] > left - sizes[0] - sizes[1]) {
-            return;
+        std::string texts[4];
+        for (int i = 0; i < fields; ++i) {
+            if (sizes[i] > left) {
+                return;
+            }
+            texts[i] = bytes.substr(bytes.size() - left, sizes[i]);
+            left -= sizes[i];
         }
-        unsigned long long total = sizes[0] + sizes[1] + sizes[2];
-        std::string path = bytes.substr(body, sizes[0]);
-        std::string key = bytes.substr(body + sizes[0], sizes[1]);
-        std::string row = bytes.substr(body + sizes[0] + sizes[1], sizes[2]);
-        at = body + total;
+        at = bytes.size() - left;
+        const std::string& path = texts[0];
+        const std::string& key = texts[1];
+        const std::string& row = texts[2];
         if (!isListPath(path)) {
             continue;
         }
+        ListKind listKind = kind == 'T'   ? ListKind::tracks
+                            : kind == 'R' ? ListKind::errors
+                                          : ListKind::index;
+        if (mode == 'F') {
+            StoredList* list = findList(path, listKind);
+            if (list && !platform::folderIdentity(texts[3]).empty() && !holdsKey(*list, key)) {
+                trackRecord.errorListMode = false;
+                applyMerge(*list, row, key, false);
+            }
+            continue;
+        }
         trackRecord.errorListMode = mode == 'E';
-        mergeListRow(path, row, key,
-                     kind == 'T'   ? ListKind::tracks
-                     : kind == 'R' ? ListKind::errors
-                                   : ListKind::index);
+        mergeListRow(path, row, key, listKind);
     }
 }
 
@@ -312,11 +340,20 @@ bool mergeListRow(const std::string& listPath, const std::string& newRow, const 
     }
     bool errorListMode = trackRecord.errorListMode;
     if (!store.replaying) {
-        journalMerge(listPath, newRow, newKey, errorListMode, kind);
+        journalRecord(errorListMode ? 'E' : 'N', kind, listPath, newKey, newRow, nullptr);
     }
     applyMerge(*list, newRow, newKey, errorListMode);
     ++store.mergesSinceCheckpoint;
     return true;
+}
+
+void journalIndexRow(const std::string& listPath, const std::string& row, const std::string& key,
+                     const std::string& folderPath) {
+    journalRecord('F', ListKind::index, listPath, key, row, &folderPath);
+    // The folder may exist a moment from now: its row must be on disk before.
+    if (store.journal) {
+        std::fflush(store.journal);
+    }
 }
 
 void recoverLists() {

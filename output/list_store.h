@@ -9,9 +9,10 @@
 //
 // Rows must not be lost when a run is interrupted: a folder that exists without its index
 // row would never get it from a later run, which adds index rows only for folders it
-// creates. So every merge is first appended to a journal in the working folder, flushed
-// before the run goes on after an index row, and a run that finds a journal left behind
-// replays it into the lists before it starts.
+// creates. So every merge is first appended to a journal in the working folder, and a run
+// that finds a journal left behind replays it into the lists before it starts. The index
+// row of a folder is journaled, and flushed to disk, before the folder is made
+// (journalIndexRow), so that no moment of a run leaves a folder without a way to its row.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +30,13 @@ enum class ListKind { index, tracks, errors };
 // folder does not exist.
 bool mergeListRow(const std::string& listPath, const std::string& newRow, const std::string& newKey,
                   ListKind kind = ListKind::index);
+
+// Journals, and flushes to disk, the index row that `listPath` gets when the folder
+// `folderPath` is made, before the caller tries to make it. Replayed after an interruption,
+// the row is merged when the folder exists and the list holds no row of its key; the
+// mergeListRow that follows the folder's making is replayed as usual.
+void journalIndexRow(const std::string& listPath, const std::string& row, const std::string& key,
+                     const std::string& folderPath);
 
 // Replays the journal that an interrupted run left in the working folder, writes the lists
 // it touched, and removes it. Nothing happens when there is none.

@@ -19,12 +19,25 @@ const char* const kCompilationsFolder = "Compilations";
 // track, a third of a large run's time.
 std::unordered_set<std::string> foldersTried;
 
-// Makes the folder `name` at `path` unless this run has tried to already; true only when
-// this call made it. A name that Windows refuses fails on every build, as it would on
-// Windows, so every build makes the same tree.
-bool makeFolderOnce(const std::string& path, const std::string& name) {
-    return foldersTried.insert(path).second && windowsAcceptsFolderName(name) &&
-           platform::makeFolder(path);
+// Makes the folder `name` at `path`, unless this run has tried to already, and gives it its
+// row in the index list `listPath`. True only when this call made the folder. A name that
+// Windows refuses fails on every build, as it would on Windows, so every build makes the
+// same tree. The row is journaled before the folder is made: a run stopped in between
+// still leaves the next run a way to the row.
+bool makeIndexedFolder(const std::string& path, const std::string& name,
+                       const std::string& listPath, const std::string& row,
+                       const std::string& key) {
+    // An empty name is the parent folder itself (a track without a file name), which no
+    // call makes.
+    if (name.empty() || !foldersTried.insert(path).second || !windowsAcceptsFolderName(name)) {
+        return false;
+    }
+    journalIndexRow(listPath, row, key, path);
+    if (!platform::makeFolder(path)) {
+        return false;
+    }
+    mergeListRow(listPath, row, key);
+    return true;
 }
 
 void mergeIntoErrorList(const std::string& row) {
@@ -61,26 +74,21 @@ void placeTrack() {
     std::string artistPath;
     if (track.isCompilation) {
         artistPath = std::string("Music/") + kCompilationsFolder;
-        if (makeFolderOnce(artistPath, kCompilationsFolder)) {
-            mergeListRow("list.csv", indexRow(kCompilationsFolder, kCompilationsFolder),
-                         kCompilationsFolder);
-        }
+        makeIndexedFolder(artistPath, kCompilationsFolder, "list.csv",
+                          indexRow(kCompilationsFolder, kCompilationsFolder), kCompilationsFolder);
     } else {
         std::string artistName = windowsFolderName(track.artistFolderSjis);
         artistPath = "Music/" + artistName;
-        if (makeFolderOnce(artistPath, artistName)) {
-            const std::string& shown = track.hasAlbumArtist ? track.albumArtist : track.artist;
-            mergeListRow("list.csv", indexRow(track.artistFolder, shown), track.artistFolder);
-        }
+        const std::string& shown = track.hasAlbumArtist ? track.albumArtist : track.artist;
+        makeIndexedFolder(artistPath, artistName, "list.csv", indexRow(track.artistFolder, shown),
+                          track.artistFolder);
     }
 
     std::string albumName = windowsFolderName(track.albumFolderSjis);
     std::string albumPath = artistPath + "/" + albumName;
-    if (makeFolderOnce(albumPath, albumName)) {
-        mergeListRow(artistPath + "/list.csv", indexRow(track.albumFolder, track.album),
-                     track.albumFolder);
-        track.albumFolderCreated = true;
-    }
+    track.albumFolderCreated =
+        makeIndexedFolder(albumPath, albumName, artistPath + "/list.csv",
+                          indexRow(track.albumFolder, track.album), track.albumFolder);
 
     if (track.fileName.empty()) {
         mergeIntoErrorList(row);

@@ -154,3 +154,28 @@ TEST(ListStore, JournalCannotLeadOutOfTheWorkingFolder) {
 }
 
 }  // namespace
+
+namespace {
+
+// The run was stopped after it made a folder and before its index row was merged: only the
+// row journaled ahead of the folder tells of it.
+TEST(ListStore, IndexRowJournaledBeforeItsFolderIsReplayed) {
+    ScopedTempFolder folder;
+    testing_support::makeFolders("Music/Made");
+    testing_support::makeFolders("Music/Listed");
+    writeFile("list.csv", "6,1,Listed,v\r\n");
+    auto record = [](const std::string& folderName) {
+        std::string newRow = row(folderName, "new");
+        std::string folderPath = "Music/" + folderName;
+        return "FI,8," + std::to_string(folderName.size()) + "," + std::to_string(newRow.size()) +
+               "," + std::to_string(folderPath.size()) + "\nlist.csv" + folderName + newRow +
+               folderPath;
+    };
+    writeFile(kJournalName, record("Made") + record("Listed") + record("Never"));
+    recoverLists();
+    // A folder that exists without its row gets it; a row already there, or a folder never
+    // made, leave the list as it was.
+    EXPECT_EQ(readFile("list.csv"), "6,1,Listed,v\r\n4,3,Made,new\r\n");
+}
+
+}  // namespace
