@@ -87,15 +87,15 @@ bool atEndOfInput() {
     return libraryStream.atEnd;
 }
 
-bool lineContains(const std::string& tag) {
+bool lineContains(std::string_view tag) {
     return currentLine.find(tag) != std::string::npos;
 }
 
-bool lineIs(const std::string& text) {
+bool lineIs(std::string_view text) {
     return currentLine == text;
 }
 
-std::string extractBetween(const std::string& open, const std::string& close,
+std::string extractBetween(std::string_view open, std::string_view close,
                            const std::string& line) {
     std::size_t openAt = line.find(open);
     if (openAt == std::string::npos) {

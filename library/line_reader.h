@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The export, opened once and read front to back in large blocks. Bytes are delivered as
@@ -40,16 +41,16 @@ void readLine();
 bool atEndOfInput();
 
 // True when `tag` occurs anywhere in `currentLine`.
-bool lineContains(const std::string& tag);
+bool lineContains(std::string_view tag);
 
 // True when `currentLine` is exactly `text`.
-bool lineIs(const std::string& text);
+bool lineIs(std::string_view text);
 
 // The bytes of `line` after the first `open` tag and before the first `close` tag. Without
 // `open`, the whole line comes back unchanged (callers rely on that to tell a line without
 // a key). When `close` is missing, or its first occurrence lies before the value's start,
 // the value runs to the end of the line. Never fails.
-std::string extractBetween(const std::string& open, const std::string& close,
+std::string extractBetween(std::string_view open, std::string_view close,
                            const std::string& line);
 
 // The text between "<key>" and "</key>" by the rule of extractBetween.

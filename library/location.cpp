@@ -29,14 +29,13 @@ int urlDecode(std::string& text) {
     if (percent == std::string::npos) {
         return 0;
     }
-    std::string decoded(text, 0, percent);
-    for (std::size_t i = percent; i < text.size(); ++i) {
-        if (text[i] != '%') {
-            decoded += text[i];
-            continue;
-        }
-        int high = i + 1 < text.size() ? hexValue(text[i + 1]) : -1;
-        int low = i + 2 < text.size() ? hexValue(text[i + 2]) : -1;
+    std::string decoded;
+    decoded.reserve(text.size());
+    std::size_t done = 0;
+    while (percent != std::string::npos) {
+        decoded.append(text, done, percent - done);
+        int high = percent + 1 < text.size() ? hexValue(text[percent + 1]) : -1;
+        int low = percent + 2 < text.size() ? hexValue(text[percent + 2]) : -1;
         if (high < 0 || low < 0) {
             return -1;
         }
@@ -46,8 +45,10 @@ int urlDecode(std::string& text) {
             return -1;
         }
         decoded += byte;
-        i += 2;
+        done = percent + 3;
+        percent = text.find('%', done);
     }
+    decoded.append(text, done, std::string::npos);
     text = decoded;
     return 0;
 }

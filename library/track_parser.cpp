@@ -1,5 +1,7 @@
 #include "library/track_parser.h"
 
+#include <string_view>
+
 #include "library/line_reader.h"
 #include "library/location.h"
 #include "library/track_record.h"
@@ -10,7 +12,7 @@ namespace {
 enum class Value { text, integer, date, location, compilation };
 
 struct KeyRule {
-    const char* key;
+    std::string_view key;
     Value value;
     std::string TrackRecord::*field;
 };
@@ -37,7 +39,9 @@ const KeyRule kKeyRules[] = {
 
 void parseTrackLine(const std::string& key, const std::string& line) {
     for (const KeyRule& rule : kKeyRules) {
-        if (key != rule.key) {
+        // Every entry line of every track comes here: comparing lengths first settles
+        // nearly all of the fifteen comparisons without looking at a byte.
+        if (key.size() != rule.key.size() || key != rule.key) {
             continue;
         }
         switch (rule.value) {
