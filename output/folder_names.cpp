@@ -31,6 +31,9 @@ bool holdsSeparator(const std::string& name, bool doubleByte) {
     return false;
 }
 
+// Bytes that no name in a list row may hold: the line feed and the text-mode end (Ctrl-Z).
+const char kBreaksRows[] = "\n\x1A";
+
 struct Component {
     std::string TrackRecord::*utf8;
     std::string TrackRecord::*sjis;  // nullptr for the file name
@@ -57,9 +60,19 @@ void splitMusicPath(const std::string& relativePath) {
             end = relativePath.size();
         }
         std::string text = decodeXmlEscapes(relativePath.substr(at, end - at));
-        if (urlDecode(text) != 0) {
+        std::string decoded = text;
+        bool clean = urlDecode(decoded) == 0;
+        if (decoded.find_first_of(kBreaksRows) != std::string::npos) {
+            // A name stands in a list row: a line feed in it would split the row, and a
+            // Ctrl-Z would end the list for whoever reads it back. Such an escape is not
+            // decoded, like a malformed one.
+            decoded = text;
+            clean = false;
+        }
+        if (!clean) {
             appendErrorNote(component.noteWord);
         }
+        text = decoded;
         trackRecord.*component.utf8 = text;
         if (component.sjis) {
             trackRecord.*component.sjis = utf8ToShiftJis(text);

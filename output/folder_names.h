@@ -9,7 +9,9 @@
 // escapes, then percent escapes. Fills trackRecord.artistFolder, albumFolder and fileName
 // (UTF-8) and the code page 932 forms of the two folder names. A component whose percent
 // escapes cannot be decoded notes "artist", "album" or "name" in "err.csv" and keeps its
-// text as the decoding left it. Missing components leave their fields as they were.
+// text as the decoding left it; so does one whose escapes give a line feed or a Ctrl-Z,
+// which would break the list rows it stands in (its text then stays undecoded). Missing components
+// leave their fields as they were.
 void splitMusicPath(const std::string& relativePath);
 
 // True when a folder name taken from the export may be used as one level of a path below

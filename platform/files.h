@@ -41,7 +41,8 @@ std::string localFilePath(const std::string& urlPath);
 
 // Opens a music file for binary reading by its local path. On POSIX systems a file URL's
 // path is absolute, but it comes relative from the URL: a relative path that names no file
-// here is looked up from the root. nullptr when neither can be opened.
+// here is looked up from the root. nullptr when neither can be opened, or when the path
+// names no file on a disk (a device, a pipe, a folder).
 std::FILE* openMusicFile(const std::string& localPath);
 
 }  // namespace platform

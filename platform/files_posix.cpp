@@ -50,10 +50,26 @@ std::string localFilePath(const std::string& urlPath) {
     return urlPath;
 }
 
+namespace {
+
+// Only a regular file is read: a device such as /dev/zero never ends, and a pipe may
+// never deliver anything.
+std::FILE* openRegularFile(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    struct stat info;
+    if (file && (::fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode))) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
+}  // namespace
+
 std::FILE* openMusicFile(const std::string& localPath) {
-    std::FILE* file = std::fopen(localPath.c_str(), "rb");
+    std::FILE* file = openRegularFile(localPath);
     if (!file && !localPath.empty() && localPath[0] != '/') {
-        file = std::fopen(("/" + localPath).c_str(), "rb");
+        file = openRegularFile("/" + localPath);
     }
     return file;
 }

@@ -65,7 +65,16 @@ std::string localFilePath(const std::string& urlPath) {
 }
 
 std::FILE* openMusicFile(const std::string& localPath) {
-    return std::fopen(localPath.c_str(), "rb");
+    // Only a file on a disk is read: a device such as CON or COM1 may never end.
+    std::FILE* file = std::fopen(localPath.c_str(), "rb");
+    if (file) {
+        HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+        if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) {
+            std::fclose(file);
+            return nullptr;
+        }
+    }
+    return file;
 }
 
 }  // namespace platform

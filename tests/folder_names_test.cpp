@@ -60,6 +60,20 @@ TEST(SplitMusicPath, NotesFailuresInOrder) {
     EXPECT_EQ(trackRecord.fileName, "c%G1");
 }
 
+TEST(SplitMusicPath, EscapesThatWouldBreakListRowsStayEncoded) {
+    ScopedTempFolder folder;
+    clearTrackRecord();
+    // A line feed splits a row; a Ctrl-Z ends a list read back; a carriage return is kept.
+    splitMusicPath("A%0AB/x%1Ay/a%0Db%0A%00.mp3");
+    EXPECT_EQ(trackRecord.artistFolder, "A%0AB");
+    EXPECT_EQ(trackRecord.albumFolder, "x%1Ay");
+    EXPECT_EQ(trackRecord.fileName, "a%0Db%0A%00.mp3");
+    EXPECT_EQ(readFile("err.csv"), "artist\r\nalbum\r\nname\r\n");
+    clearTrackRecord();
+    splitMusicPath("A/B/a%0Db.mp3");
+    EXPECT_EQ(trackRecord.fileName, "a\rb.mp3");
+}
+
 TEST(FolderNames, Safety) {
     struct Case {
         std::string utf8;

@@ -34,3 +34,21 @@ TEST(MusicFiles, FoundByRelativeAndAbsolutePaths) {
 }
 
 }  // namespace
+
+namespace {
+
+// A Location naming a device must not make the run read forever.
+TEST(MusicFiles, DevicesAreNotRead) {
+    if (!fs::exists("/dev/zero")) {
+        GTEST_SKIP() << "no /dev/zero here";
+    }
+    ScopedTempFolder folder;
+    writeFile(
+        "x.xml",
+        exportText({{{"Location", locationValue("dev/zero</string>Media/Music/A/B/c.mp3")}}}));
+    ASSERT_EQ(runProgram({"x.xml"}).exitStatus, 0);
+    EXPECT_TRUE(fileExists("Music/A/B/list.csv"));
+    EXPECT_FALSE(fileExists("Music/A/B/img.png") || fileExists("Music/A/B/img.jpg"));
+}
+
+}  // namespace
