@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,14 +53,22 @@ std::string localFilePath(const std::string& urlPath) {
 
 namespace {
 
-// Only a regular file is read: a device such as /dev/zero never ends, and a pipe may
-// never deliver anything.
+// Only a regular file is read: a device such as /dev/zero never ends, and a named pipe
+// that nobody writes to blocks even the opening, unless that does not wait.
 std::FILE* openRegularFile(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    struct stat info;
-    if (file && (::fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode))) {
-        std::fclose(file);
+    int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
         return nullptr;
+    }
+    struct stat info;
+    int flags = ::fcntl(descriptor, F_GETFL);
+    std::FILE* file = nullptr;
+    if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && flags >= 0 &&
+        ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == 0) {
+        file = ::fdopen(descriptor, "rb");
+    }
+    if (!file) {
+        ::close(descriptor);
     }
     return file;
 }
