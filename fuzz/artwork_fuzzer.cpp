@@ -16,8 +16,8 @@ namespace {
 
 using fuzzing::check;
 
-const std::size_t kBlockSizes[] = {1, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12, 13, 16, 31, 64, 4096,
-                                   kArtworkBlockSize};
+const std::size_t kBlockSizes[] = {
+    1, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12, 13, 16, 31, 64, 4096, kArtworkBlockSize};
 
 const std::string kPngSignature = "\x89PNG";
 const std::string kPngEnd = "IEND";
@@ -47,8 +47,7 @@ std::string expectedJpeg(const std::string& music) {
         if (at + 11 <= music.size() && music.compare(at, 4, kJfifStart) == 0 &&
             music.compare(at + 6, 5, kJfifIdentifier) == 0) {
             start = at;
-        } else if (start != std::string::npos && at + 1 < music.size() &&
-                   music[at + 1] == '\xD9') {
+        } else if (start != std::string::npos && at + 1 < music.size() && music[at + 1] == '\xD9') {
             return music.substr(start, at + 2 - start);
         }
     }
@@ -58,16 +57,12 @@ std::string expectedJpeg(const std::string& music) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool ready = [] {
-        fuzzing::enterScratchFolder();
-        return true;
-    }();
-    (void)ready;
     if (size == 0) {
         return 0;
     }
-    fuzzing::clearScratchFolder();
-    const std::size_t blockSize = kBlockSizes[data[0] % (sizeof kBlockSizes / sizeof kBlockSizes[0])];
+    fuzzing::startInScratchFolder();
+    const std::size_t blockSize =
+        kBlockSizes[data[0] % (sizeof kBlockSizes / sizeof kBlockSizes[0])];
     const std::string music = fuzzing::bytesOf(data + 1, size - 1);
     fuzzing::writeWholeFile("music.bin", music);
     platform::makeFolder("album");
@@ -81,10 +76,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(pngWritten == !png.empty(), "img.png is not there exactly when the file holds a PNG");
     check(jpegWritten == !jpeg.empty(),
           "img.jpg is not there exactly when the file holds a JPEG and no PNG");
-    check(result == (pngWritten || jpegWritten ? 0 : -1), "the result does not tell what was written");
+    check(result == (pngWritten || jpegWritten ? 0 : -1),
+          "the result does not tell what was written");
     if (pngWritten) {
         const std::string picture = fuzzing::readWholeFile("album/img.png");
-        check(picture.compare(0, 4, kPngSignature) == 0, "img.png does not start with its signature");
+        check(picture.compare(0, 4, kPngSignature) == 0,
+              "img.png does not start with its signature");
         check(picture.size() >= 12 && picture.compare(picture.size() - 8, 4, kPngEnd) == 0,
               "img.png does not end with IEND and 4 bytes");
         check(music.find(picture) != std::string::npos, "img.png is no range of the music file");
@@ -98,7 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(music.find(picture) != std::string::npos, "img.jpg is no range of the music file");
         check(picture == jpeg, "img.jpg is not the JPEG the rules pick");
     }
-    check(fuzzing::filesBelow().size() == std::size_t{1} + (pngWritten ? 1 : 0) + (jpegWritten ? 1 : 0),
+    check(fuzzing::filesBelow().size() ==
+              std::size_t{1} + (pngWritten ? 1 : 0) + (jpegWritten ? 1 : 0),
           "the extraction left another file");
     fuzzing::checkNothingOutside();
     return 0;

@@ -34,7 +34,8 @@ const std::string kMusicBytes = std::string("ID3\x03\0\0\0\0\0\0APIC\0\0\0\0\0\0
 const std::vector<std::string> kNoteWords = {"no files", "artist", "album", "name"};
 
 bool endsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 void checkNotes(const std::string& stored) {
@@ -85,7 +86,8 @@ void checkOutputFiles() {
             check(stored.compare(0, 4, "\xFF\xD8\xFF\xE0") == 0, "img.jpg holds no JPEG");
             continue;
         }
-        if (file == "list.csv" || (file.compare(0, 6, "Music/") == 0 && endsWith(file, "/list.csv"))) {
+        if (file == "list.csv" ||
+            (file.compare(0, 6, "Music/") == 0 && endsWith(file, "/list.csv"))) {
             // "list.csv" and "Music/<artist>/list.csv" list folders; one level deeper they
             // list tracks. An album folder of an empty artist name lies directly in "Music",
             // and its index row then goes to "Music/list.csv".
@@ -93,8 +95,8 @@ void checkOutputFiles() {
             for (char c : file) {
                 levels += c == '/';
             }
-            fuzzing::checkListFile(file, stored,
-                                   levels >= 3 ? fuzzing::RowShape::track : fuzzing::RowShape::index);
+            fuzzing::checkListFile(
+                file, stored, levels >= 3 ? fuzzing::RowShape::track : fuzzing::RowShape::index);
             continue;
         }
         std::fprintf(stderr, "unexpected file: %s\n", file.c_str());
@@ -161,14 +163,10 @@ void runOnce(const char* which) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool ready = [] {
-        // The program prints a dot per track; the console is not what is tested here.
-        std::freopen("/dev/null", "w", stdout);
-        fuzzing::enterScratchFolder();
-        return true;
-    }();
-    (void)ready;
-    fuzzing::clearScratchFolder();
+    // The program prints a dot per track; the console is not what is tested here.
+    static std::FILE* const quiet = std::freopen("/dev/null", "w", stdout);
+    (void)quiet;
+    fuzzing::startInScratchFolder();
     std::filesystem::create_directories(kMusicFolder);
     fuzzing::writeWholeFile(kMusicFile, kMusicBytes);
     check(mkfifo(kPipeFile, 0600) == 0, "cannot make the named pipe");

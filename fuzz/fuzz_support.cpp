@@ -98,6 +98,11 @@ void clearScratchFolder() {
     }
 }
 
+void startInScratchFolder() {
+    enterScratchFolder();
+    clearScratchFolder();
+}
+
 void checkNothingOutside() {
     check(fs::current_path() == scratchFolder, "the working folder changed");
     std::vector<fs::path> besides;

@@ -27,6 +27,9 @@ void enterScratchFolder();
 // Removes everything in the working folder, so every input starts from an empty folder.
 void clearScratchFolder();
 
+// Both of the above: every input starts here, in an empty scratch folder.
+void startInScratchFolder();
+
 // Checks that the working folder is still the scratch folder and that its parent holds
 // nothing but it: a file or folder created through ".." or an absolute path in the parent
 // shows up there.

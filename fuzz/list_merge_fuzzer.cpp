@@ -72,15 +72,10 @@ void checkMerge(const std::string& content, const std::string& newLine, const st
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool ready = [] {
-        fuzzing::enterScratchFolder();
-        return true;
-    }();
-    (void)ready;
     if (size == 0) {
         return 0;
     }
-    fuzzing::clearScratchFolder();
+    fuzzing::startInScratchFolder();
     const unsigned choices = data[0];
     const bool errorListMode = (choices & 1) != 0;
     const ListKind kind = (choices & 8) != 0   ? ListKind::errors

@@ -169,12 +169,7 @@ void checkNotes() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool ready = [] {
-        fuzzing::enterScratchFolder();
-        return true;
-    }();
-    (void)ready;
-    fuzzing::clearScratchFolder();
+    fuzzing::startInScratchFolder();
     const std::string input = fuzzing::bytesOf(data, size);
 
     checkUrlDecode(input);

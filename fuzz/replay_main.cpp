@@ -87,7 +87,8 @@ int main(int argc, char** argv) {
         }
         ++failed;
         if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) {
-            std::fprintf(stderr, "HANGS (over %u s): %s\n", kSecondsPerInput, input.string().c_str());
+            std::fprintf(stderr, "HANGS (over %u s): %s\n", kSecondsPerInput,
+                         input.string().c_str());
         } else {
             std::fprintf(stderr, "FAILS: %s\n", input.string().c_str());
         }
