@@ -46,9 +46,9 @@ void mergeIntoErrorList(const std::string& row) {
 }
 
 // A folder name from the export is used as a path level only when it cannot lead out of
-// its parent. A track with a file name also needs non-empty folder names: an empty album
-// name would make the album's path that of its artist folder, and the track's row would
-// land in the artist folder's album list.
+// its parent. Levels must not collapse either: an empty name makes a folder's path that of
+// its parent, so an album under an empty artist name would be made among the artist
+// folders, and a track's row under an empty album name would land in an album list.
 bool folderNamesUsable(const TrackRecord& track) {
     bool artistUsed = !track.isCompilation;
     if (artistUsed && !isSafeFolderName(track.artistFolder, track.artistFolderSjis)) {
@@ -57,10 +57,10 @@ bool folderNamesUsable(const TrackRecord& track) {
     if (!isSafeFolderName(track.albumFolder, track.albumFolderSjis)) {
         return false;
     }
-    if (track.fileName.empty()) {
-        return true;
+    if (!track.fileName.empty() && track.albumFolderSjis.empty()) {
+        return false;
     }
-    return !track.albumFolderSjis.empty() && (!artistUsed || !track.artistFolderSjis.empty());
+    return !(artistUsed && track.artistFolderSjis.empty() && !track.albumFolderSjis.empty());
 }
 
 void placeTrack() {

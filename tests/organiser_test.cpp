@@ -167,4 +167,13 @@ TEST(Organiser, FolderNamesWindowsCannotHave) {
     EXPECT_NE(errors.find("\r\n5,1,4.mp3,d,"), std::string::npos);
 }
 
+TEST(Organiser, EmptyArtistNameDoesNotMoveTheAlbumUp) {
+    ScopedTempFolder folder;
+    // "%00" decodes to an empty artist name: "B" must not be made among the artist folders.
+    run({track("Media/Music/%00/B/", "a"), track("Media/Music/B/C/x.mp3", "b")});
+    EXPECT_EQ(readFile("list.csv"), "1,8,B,Foo Band\r\n");
+    EXPECT_EQ(listTree("Music"),
+              (std::vector<std::string>{"B", "B/C", "B/C/list.csv", "B/list.csv"}));
+}
+
 }  // namespace
