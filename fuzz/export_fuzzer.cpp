@@ -11,11 +11,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "driver/program.h"
+#include "encoding/shift_jis.h"
 #include "fuzz/fuzz_support.h"
+#include "output/folder_names.h"
 
 namespace {
 
@@ -104,6 +107,59 @@ void checkOutputFiles() {
     }
 }
 
+std::string foldedAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+// The folder names that the rows of the index list at `listPath` stand for, letters folded
+// (the key order ignores their case, so on POSIX systems "a" and "A" share one row).
+std::set<std::string> indexedFolders(const std::string& listPath) {
+    std::set<std::string> names;
+    if (!fuzzing::pathExists(listPath)) {
+        return names;
+    }
+    const std::string stored = fuzzing::readWholeFile(listPath);
+    std::size_t start = 0;
+    while (start < stored.size()) {
+        const std::size_t end = stored.find("\r\n", start);
+        const std::string row = stored.substr(start, end - start);
+        const std::size_t keyStart = row.find(',', row.find(',') + 1) + 1;
+        const std::string key = row.substr(keyStart, std::stoul(row));
+        names.insert(foldedAscii(windowsFolderName(utf8ToShiftJis(key))));
+        start = end + 2;
+    }
+    return names;
+}
+
+// Every folder the run made has its row in the index list one level up: a later run adds
+// rows only for folders it makes itself, so a folder without its row stays unlisted. An
+// index list that is itself a folder (an album named "list.csv") cannot hold rows.
+void checkFoldersIndexed(const std::string& folder, const std::string& listPath, int depth) {
+    if (std::filesystem::is_directory(listPath)) {
+        return;
+    }
+    const std::set<std::string> names = indexedFolders(listPath);
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (!entry.is_directory()) {
+            continue;
+        }
+        const std::string name = entry.path().filename().string();
+        if (names.count(foldedAscii(name)) == 0) {
+            std::fprintf(stderr, "no row in %s for the folder %s\n", listPath.c_str(),
+                         entry.path().string().c_str());
+            check(false, "a folder was made without its index row");
+        }
+        if (depth == 1) {
+            checkFoldersIndexed(folder + "/" + name, folder + "/" + name + "/list.csv", 2);
+        }
+    }
+}
+
 using Snapshot = std::map<std::string, std::string>;
 
 Snapshot takeSnapshot() {
@@ -158,6 +214,7 @@ void runOnce(const char* which) {
     check(fuzzing::pathExists("Music"), "the run did not create \"Music\"");
     check(fuzzing::readWholeFile(kMusicFile) == kMusicBytes, "the music file was changed");
     checkOutputFiles();
+    checkFoldersIndexed("Music", "list.csv", 1);
 }
 
 }  // namespace
