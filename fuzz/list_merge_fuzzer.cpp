@@ -24,22 +24,6 @@ using fuzzing::check;
 const char kListFolder[] = "album";
 const char kListPath[] = "album/list.csv";
 
-std::vector<std::string> nonBlankLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        if (end > start) {
-            lines.push_back(text.substr(start, end - start));
-        }
-        start = end + 1;
-    }
-    return lines;
-}
-
 // Checks one merge against its promise: the prior rows that stay keep their order, the new
 // row comes once, before the first prior row whose key sorts after it, and nothing else
 // comes or goes.
@@ -48,8 +32,8 @@ void checkMerge(const std::string& content, const std::string& newLine, const st
     check(!merged.empty() && merged.back() == '\n', "a merged list does not end in a line end");
     check(merged.find("\n\n") == std::string::npos && merged[0] != '\n',
           "a merged list holds a blank line");
-    const std::vector<std::string> prior = nonBlankLines(content);
-    const std::vector<std::string> result = nonBlankLines(merged);
+    const std::vector<std::string> prior = listRows(content);
+    const std::vector<std::string> result = listRows(merged);
 
     std::vector<std::string> expected;
     bool inserted = false;
