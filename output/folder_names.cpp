@@ -75,7 +75,7 @@ void splitMusicPath(const std::string& relativePath) {
         text = decoded;
         trackRecord.*component.utf8 = text;
         if (component.sjis) {
-            trackRecord.*component.sjis = utf8ToShiftJis(text);
+            trackRecord.*component.sjis = folderNameToShiftJis(text);
         }
         at = end;
     }

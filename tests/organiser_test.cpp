@@ -152,14 +152,14 @@ TEST(Organiser, RowThatCannotBeWrittenGoesToTheErrorList) {
 TEST(Organiser, FolderNamesWindowsCannotHave) {
     ScopedTempFolder folder;
     run({track("Media/Music/Foo/Trail./1.mp3", "a"), track("Media/Music/Foo/Trail/2.mp3", "b"),
-         track("Media/Music/Foo/%E3%80%9C%E6%B3%A2/3.mp3", "c"),
+         track("Media/Music/Foo/%ED%95%9C%E6%B3%A2/3.mp3", "c"),
          track("Media/Music/CON/x/4.mp3", "d")});
     // "Trail." is the folder "Trail", as Windows makes it; the second track finds it made.
     EXPECT_EQ(readFile("Music/Foo/list.csv"), "6,11,Trail.,First Album\r\n");
     std::string tracks = readFile("Music/Foo/Trail/list.csv");
     EXPECT_EQ(tracks.substr(0, 10), "5,1,1.mp3,");
     EXPECT_NE(tracks.find("\r\n5,1,2.mp3,b,"), std::string::npos);
-    // The wave dash has no code page 932 form: "?" cannot name a folder; nor can "CON".
+    // Hangul has no code page 932 form: "?" cannot name a folder; nor can "CON".
     EXPECT_EQ(listTree("Music"),
               (std::vector<std::string>{"Foo", "Foo/Trail", "Foo/Trail/list.csv", "Foo/list.csv"}));
     std::string errors = readFile("errlist.csv");

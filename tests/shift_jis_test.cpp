@@ -121,6 +121,29 @@ TEST(ShiftJis, ConvertsCharactersOutsideTheBmpToTwoSubstitutes) {
     });
 }
 
+// Names from macOS are decomposed, and Japanese text from other systems writes four
+// characters that code page 932 has only in another form.
+TEST(ShiftJis, FolderNamesAreComposedAndTakeTheCodePagesForms) {
+    const std::vector<Case> cases = {
+        {"katakana HA, voiced mark, N, DO", "\xE3\x83\x8F\xE3\x82\x99\xE3\x83\xB3\xE3\x83\x89",
+         "\x83\x6F\x83\x93\x83\x68"},
+        {"katakana HA, semi-voiced mark", "\xE3\x83\x8F\xE3\x82\x9A", "\x83\x70"},
+        {"a, acute; a, diaeresis",
+         "Mona\xCC\x81"
+         "e Sa\xCC\x88nger",
+         "Monae Sanger"},
+        {"wave dash, double vertical line, minus sign, em dash",
+         "\xE3\x80\x9C\xE2\x80\x96\xE2\x88\x92\xE2\x80\x94", "\x81\x60\x81\x61\x81\x7C\x81\x5C"},
+        {"angstrom sign, which composing would make an A", "\xE2\x84\xAB", "\x81\xF0"},
+        {"IBM extension ideograph, which composing would unify", "\xEF\xA8\x90", "\xFA\x9C"},
+        {"decomposed Hangul, which the code page lacks composed too",
+         "\xE1\x84\x92\xE1\x85\xA1\xE1\x86\xAB", "?"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(hex(folderNameToShiftJis(c.input)), hex(c.expected)) << c.what;
+    }
+}
+
 TEST(CodePage932, PassesZeroBytesThrough) {
     EXPECT_EQ(hex(platform::utf8ToCodePage932("a\0\xE3\x81\x82\0"s)), hex("a\0\x82\xA0\0"s));
 }
