@@ -1,5 +1,6 @@
 // UTF-8 to code page 932 on any bytes: the folder names made of it must be whole characters
-// with no zero byte, and the conversion must never fail or grow the text.
+// with no zero byte, and the conversion must never fail or grow the text. Composing to
+// NFC must be stable.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -7,6 +8,7 @@
 #include "encoding/shift_jis.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/code_page.h"
+#include "platform/unicode.h"
 
 namespace {
 
@@ -41,6 +43,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(whole.compare(0, output.size(), output) == 0 &&
               (output.size() == whole.size() || whole[output.size()] == '\0'),
           "the result is not the conversion cut at its first zero byte");
+
+    // Composing twice gives what composing once gave, and a name that converts without a
+    // "?" keeps its bytes as a folder name.
+    const std::string composed = platform::composeNfc(input);
+    check(platform::composeNfc(composed) == composed, "composing again changed the text");
+    check(output.find('?') != std::string::npos || folderNameToShiftJis(input) == output,
+          "a name that converts whole got other bytes as a folder name");
 
     for (std::size_t i = 0; i < output.size(); ++i) {
         if (isLeadByte(static_cast<unsigned char>(output[i]))) {
