@@ -1,5 +1,5 @@
-// Writes platform/nfc_table.inc: what Windows' NormalizeString needs to compose text to
-// Unicode Normalization Form C, so that builds without Windows compose the same way.
+// Writes platform/nfc_table.inc: what builds without Windows need to compose text to
+// Unicode Normalization Form C the way Windows' NormalizeString does.
 // Everything is asked of NormalizeString itself; Hangul syllables, which it composes by
 // arithmetic, are left out. Built with MinGW and run on Windows or under Wine; see
 // make_table.sh.
@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
