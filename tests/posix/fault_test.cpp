@@ -107,6 +107,19 @@ TEST(Faults, MusicFilesThatVanishOrCannotBeRead) {
     EXPECT_FALSE(fs::exists("Music/A/Gone/img.png") || fs::exists("Music/A/Gone/img.jpg"));
 }
 
+// The lock file is the program's own: a link in its place is neither followed nor used.
+TEST(Faults, LinkInPlaceOfTheLockFile) {
+    ScopedTempFolder folder;
+    makeFolders("work");
+    fs::create_symlink("../outside", "work/bunkai.lock");
+    writeFile("x.xml", exportText({track("Media/Music/A/B/1.mp3", "one")}));
+    ASSERT_EQ(chdir("work"), 0);
+    EXPECT_EQ(runProgram({"../x.xml"}).exitStatus, 0);
+    ASSERT_EQ(chdir(".."), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status("outside")));
+    EXPECT_TRUE(fs::is_symlink("work/bunkai.lock"));
+}
+
 // A small file system of its own, mounted for the test; needs root.
 class MountedFolder {
   public:
