@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <set>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -54,6 +55,9 @@ struct Store {
     // every merge until it starts afresh, and no folder may be made on its word meanwhile.
     bool journalBroken = false;
     bool journalEverBroken = false;  // in this run
+    // Index lists that could not take a row (they cannot be read): the row waits in the
+    // journal, where it was put before its folder was made, for a run that can read them.
+    std::set<std::string> refusedIndexLists;
 };
 
 Store store;
@@ -269,7 +273,8 @@ void forgetWrittenLists() {
     }
 }
 
-// Writes every changed list; true when all of them are on disk now.
+// Writes every changed list; true when all of them are on disk now, and no index list
+// refused a row.
 bool writeAllLists() {
     std::vector<std::pair<std::string, std::string>> homeless;
     for (auto& list : store.lists) {
@@ -295,7 +300,7 @@ bool writeAllLists() {
             }
         }
     }
-    bool allWritten = true;
+    bool allWritten = store.refusedIndexLists.empty();
     for (const auto& list : store.lists) {
         allWritten = allWritten && !list->changed;
     }
@@ -407,8 +412,10 @@ void replayJournal(const std::string& bytes,
                                                  : ListKind::index;
         if (record.mode == 'F') {
             StoredList* list = findList(path, listKind);
-            if (list && !platform::folderIdentity(record.texts[3]).empty() &&
-                !holdsKey(*list, key)) {
+            bool folderMade = !platform::folderIdentity(record.texts[3]).empty();
+            if (!list && folderMade) {
+                store.refusedIndexLists.insert(path);
+            } else if (list && folderMade && !holdsKey(*list, key)) {
                 trackRecord.errorListMode = false;
                 applyMerge(*list, row, key, false);
             }
@@ -435,7 +442,8 @@ std::string readJournal() {
 }
 
 // The lists have been written, but not all of them: the journal is cut down to the records
-// of the lists still in memory (the others are on disk), and the run goes on adding to it.
+// of the lists still in memory and of the index lists that refused rows (the others are on
+// disk), and the run goes on adding to it.
 // A new journal takes the old one's place in one step, so that an interruption leaves one
 // of the two whole.
 void keepJournalOfUnwrittenLists() {
@@ -446,7 +454,8 @@ void keepJournalOfUnwrittenLists() {
     for (std::size_t at = 0; readRecord(bytes, at, record); at = record.end) {
         bool merge = record.mode != 'P' && record.mode != 'D';
         if (merge && (store.byPath.count(record.texts[0]) ||
-                      store.byIdentity.count(identityOf(record.texts[0])))) {
+                      store.byIdentity.count(identityOf(record.texts[0])) ||
+                      store.refusedIndexLists.count(record.texts[0]))) {
             kept.append(bytes, at, record.end - at);
         }
     }
@@ -473,6 +482,9 @@ bool mergeListRow(const std::string& listPath, const std::string& newRow, const 
                   ListKind kind) {
     StoredList* list = findList(listPath, kind);
     if (!list) {
+        if (kind == ListKind::index && !identityOf(listPath).empty()) {
+            store.refusedIndexLists.insert(listPath);
+        }
         return false;
     }
     bool errorListMode = trackRecord.errorListMode;
@@ -561,5 +573,6 @@ bool finishLists() {
     store.mergesSinceCheckpoint = 0;
     store.journalBroken = false;
     store.journalEverBroken = false;
+    store.refusedIndexLists.clear();
     return succeeded;
 }
