@@ -162,12 +162,6 @@ void applyMerge(StoredList& list, const std::string& newRow, const std::string& 
     }
 }
 
-// Journal records: a header line "<mode><kind>,<path bytes>,<key bytes>,<row bytes>" (mode
-// N or E for the error-list mode, or F for an index row that waits for its folder; kind I,
-// T or R for index, track or error-list rows), then the texts as they are, so any byte may
-// stand in them. An F record has a fourth length and text: the folder's path. Picture records
-// have the kind A: "PA,<folder bytes>,<music file bytes>" for a picture to be extracted and
-// "DA,<folder bytes>" when that is done.
 void breakJournal() {
     store.journalBroken = true;
     store.journalEverBroken = true;
@@ -190,6 +184,12 @@ bool appendToJournal(const std::string& record) {
     return true;
 }
 
+// Journal records: a header line "<mode><kind>,<path bytes>,<key bytes>,<row bytes>" (mode
+// N or E for the error-list mode, or F for an index row that waits for its folder; kind I,
+// T or R for index, track or error-list rows), then the texts as they are, so any byte may
+// stand in them. An F record has a fourth length and text: the folder's path. Picture records
+// have the kind A: "PA,<folder bytes>,<music file bytes>" for a picture to be extracted and
+// "DA,<folder bytes>" when that is done.
 bool journalRecord(char mode, ListKind kind, const std::string& path, const std::string& key,
                    const std::string& row, const std::string* folder) {
     std::string record;
@@ -426,29 +426,34 @@ void replayJournal(const std::string& bytes,
     }
 }
 
-std::string readJournal() {
-    std::string bytes;
+// False when the journal cannot be read in full.
+bool readJournal(std::string& bytes) {
     std::FILE* file = platform::openFile(kJournalName, "rb");
     if (!file) {
-        return bytes;
+        return false;
     }
     char block[1 << 16];
     std::size_t got;
     while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
         bytes.append(block, got);
     }
+    bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    return bytes;
+    return !failed;
 }
 
 // The lists have been written, but not all of them: the journal is cut down to the records
 // of the lists still in memory and of the index lists that refused rows (the others are on
-// disk), and the run goes on adding to it.
-// A new journal takes the old one's place in one step, so that an interruption leaves one
-// of the two whole.
+// disk), and the run goes on adding to it. The new journal takes the old one's place in one
+// step, so that an interruption leaves one of the two whole; a journal that cannot be read
+// is kept whole.
 void keepJournalOfUnwrittenLists() {
     closeJournal();
-    std::string bytes = readJournal();
+    std::string bytes;
+    if (!readJournal(bytes)) {
+        breakJournal();
+        return;
+    }
     std::string kept;
     JournalRecord record;
     for (std::size_t at = 0; readRecord(bytes, at, record); at = record.end) {
@@ -520,7 +525,8 @@ void recoverLists() {
     if (!platform::pathExists(kJournalName)) {
         return;
     }
-    std::string bytes = readJournal();
+    std::string bytes;
+    readJournal(bytes);
     std::vector<std::pair<std::string, std::string>> pictures;
     store.replaying = true;
     replayJournal(bytes, pictures);
