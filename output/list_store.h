@@ -25,10 +25,10 @@
 #include <cstddef>
 #include <string>
 
-// Which rows a list holds. An index row must be on disk (in the journal) before the run
-// goes on, and is dropped when its list cannot be written, as a failed index update always
-// was. The rows of a track list that cannot be written are kept in the error list instead.
-// Error list rows may wait in memory like track rows.
+// Which rows a list holds. An index row must be on disk (in the journal) before its folder
+// is made; an index list that cannot be read keeps the run's journal, so that a later run
+// adds the row. The rows of a track list that cannot be written are also put in the error
+// list, where the user sees them. Error list rows may wait in memory like track rows.
 enum class ListKind { index, tracks, errors };
 
 // Merges `newRow` (ending in "\n", key `newKey`) into the list at `listPath` in the mode of
