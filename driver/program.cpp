@@ -9,6 +9,7 @@
 #include "platform/console.h"
 #include "platform/console_text.h"
 #include "platform/files.h"
+#include "platform/lock.h"
 
 namespace {
 
@@ -40,6 +41,15 @@ int runProgram(int argc, char** argv) {
     if (!openExport(argc, argv)) {
         return showUsage();
     }
+    // Before anything is made or replayed: a second run must find the folder as the first
+    // one leaves it. Where no lock can be had (a read-only folder) the run goes on without:
+    // it can change nothing there either.
+    platform::WorkingFolderLock lock;
+    if (lock.state() == platform::LockState::busy) {
+        closeLibrary();
+        platform::consoleWrite(text::kFolderBusy);
+        return kFolderBusyStatus;
+    }
     platform::consoleWrite(text::kAnalysing);
     platform::makeFolder("Music");
     beginOrganising();
@@ -55,6 +65,9 @@ int runProgram(int argc, char** argv) {
         }
     }
     closeLibrary();
-    finishLists();
+    if (!finishLists()) {
+        platform::consoleWrite(text::kListsNotWritten);
+        return kListsNotWrittenStatus;
+    }
     return 0;
 }

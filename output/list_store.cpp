@@ -1,13 +1,16 @@
 #include "output/list_store.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <set>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "library/track_record.h"
+#include "output/artwork.h"
 #include "output/folder_names.h"
 #include "output/list_merge.h"
 #include "platform/files.h"
@@ -48,6 +51,13 @@ struct Store {
     std::size_t mergesSinceCheckpoint = 0;
     std::FILE* journal = nullptr;
     bool replaying = false;
+    // The journal lost a record (it could not be opened or written): it no longer tells of
+    // every merge until it starts afresh, and no folder may be made on its word meanwhile.
+    bool journalBroken = false;
+    bool journalEverBroken = false;  // in this run
+    // Index lists that could not take a row (they cannot be read): the row waits in the
+    // journal, where it was put before its folder was made, for a run that can read them.
+    std::set<std::string> refusedIndexLists;
 };
 
 Store store;
@@ -152,18 +162,36 @@ void applyMerge(StoredList& list, const std::string& newRow, const std::string& 
     }
 }
 
+void breakJournal() {
+    store.journalBroken = true;
+    store.journalEverBroken = true;
+}
+
+// Appends one record. Once a record is lost nothing more is written, so that the journal
+// stays a sequence of whole records that a replay can trust, up to where it ends.
+bool appendToJournal(const std::string& record) {
+    if (store.journalBroken) {
+        return false;
+    }
+    if (!store.journal) {
+        store.journal = platform::openFile(kJournalName, "wb");
+    }
+    if (!store.journal ||
+        std::fwrite(record.data(), 1, record.size(), store.journal) != record.size()) {
+        breakJournal();
+        return false;
+    }
+    return true;
+}
+
 // Journal records: a header line "<mode><kind>,<path bytes>,<key bytes>,<row bytes>" (mode
 // N or E for the error-list mode, or F for an index row that waits for its folder; kind I,
 // T or R for index, track or error-list rows), then the texts as they are, so any byte may
-// stand in them. An F record has a fourth length and text: the folder's path.
-void journalRecord(char mode, ListKind kind, const std::string& path, const std::string& key,
+// stand in them. An F record has a fourth length and text: the folder's path. Picture records
+// have the kind A: "PA,<folder bytes>,<music file bytes>" for a picture to be extracted and
+// "DA,<folder bytes>" when that is done.
+bool journalRecord(char mode, ListKind kind, const std::string& path, const std::string& key,
                    const std::string& row, const std::string* folder) {
-    if (!store.journal) {
-        store.journal = platform::openFile(kJournalName, "wb");
-        if (!store.journal) {
-            return;
-        }
-    }
     std::string record;
     record += mode;
     record += kind == ListKind::tracks ? 'T' : kind == ListKind::errors ? 'R' : 'I';
@@ -179,7 +207,7 @@ void journalRecord(char mode, ListKind kind, const std::string& path, const std:
     if (folder) {
         record += *folder;
     }
-    std::fwrite(record.data(), 1, record.size(), store.journal);
+    return appendToJournal(record);
 }
 
 bool holdsKey(const StoredList& list, const std::string& key) {
@@ -215,38 +243,69 @@ bool writeList(StoredList& list, std::vector<std::pair<std::string, std::string>
         list.unsaved.clear();
         return true;
     }
+    // The list stays changed: it is tried again at the next checkpoint.
     homeless.insert(homeless.end(), list.unsaved.begin(), list.unsaved.end());
     list.unsaved.clear();
-    list.changed = false;
     return false;
 }
 
-void forgetLists() {
-    store.lists.clear();
+// Forgets the lists that are on disk. A list that could not be written stays in memory,
+// with every row it should hold.
+void forgetWrittenLists() {
+    std::vector<std::unique_ptr<StoredList>> unwritten;
+    for (auto& list : store.lists) {
+        if (list->changed) {
+            unwritten.push_back(std::move(list));
+        }
+    }
+    store.lists = std::move(unwritten);
     store.byPath.clear();
     store.byIdentity.clear();
     store.rowsHeld = 0;
     store.mergesSinceCheckpoint = 0;
+    for (const auto& list : store.lists) {
+        store.byPath.emplace(list->path, list.get());
+        std::string identity = identityOf(list->path);
+        if (!identity.empty()) {
+            store.byIdentity.emplace(identity, list.get());
+        }
+        store.rowsHeld += list->rowCount;
+    }
 }
 
-void writeAllLists() {
+// Writes every changed list; true when all of them are on disk now, and no index list
+// refused a row.
+bool writeAllLists() {
     std::vector<std::pair<std::string, std::string>> homeless;
     for (auto& list : store.lists) {
         writeList(*list, homeless);
     }
     if (!homeless.empty()) {
+        std::vector<bool> failed;
+        for (const auto& list : store.lists) {
+            failed.push_back(list->changed);
+        }
         bool savedMode = trackRecord.errorListMode;
         trackRecord.errorListMode = true;
         for (const auto& row : homeless) {
             mergeListRow("errlist.csv", row.first, row.second, ListKind::errors);
         }
         trackRecord.errorListMode = savedMode;
+        // The error list, unless it failed a moment ago: a list that cannot be written now
+        // is tried again at the next checkpoint, not at once.
         std::vector<std::pair<std::string, std::string>> lost;
-        for (auto& list : store.lists) {
-            writeList(*list, lost);
+        for (std::size_t i = 0; i < store.lists.size(); ++i) {
+            if (i >= failed.size() || !failed[i]) {
+                writeList(*store.lists[i], lost);
+            }
         }
     }
-    forgetLists();
+    bool allWritten = store.refusedIndexLists.empty();
+    for (const auto& list : store.lists) {
+        allWritten = allWritten && !list->changed;
+    }
+    forgetWrittenLists();
+    return allWritten;
 }
 
 void closeJournal() {
@@ -279,54 +338,146 @@ bool isListPath(const std::string& path) {
            (slash == std::string::npos || isSafePathLevel(folders.substr(slash + 1)));
 }
 
-// Reads the journal's records and merges them again. A record cut short by the end of the
-// file (the run was stopped while writing it) and anything after it are passed over.
-void replayJournal(const std::string& bytes) {
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        std::size_t lineEnd = bytes.find('\n', at);
-        if (lineEnd == std::string::npos || lineEnd - at < 3) {
-            return;
+// True for the path of an album folder: two safe levels below "Music".
+bool isAlbumFolderPath(const std::string& path) {
+    return isListPath(path + "/list.csv") && std::count(path.begin(), path.end(), '/') == 2;
+}
+
+struct JournalRecord {
+    char mode = 0;
+    char kind = 0;
+    // A list's path, the key, the row and, in an F record, the folder's path; in a picture
+    // record the album folder's path and, in a P record, the music file's path.
+    std::string texts[4];
+    std::size_t end = 0;  // where the next record begins
+};
+
+// Reads the record that begins at `at`. False at the end of the journal, and at a record
+// cut short by it (the run was stopped while writing it) or not well formed: nothing after
+// such a record counts.
+bool readRecord(const std::string& bytes, std::size_t at, JournalRecord& record) {
+    std::size_t lineEnd = bytes.find('\n', at);
+    if (lineEnd == std::string::npos || lineEnd - at < 3) {
+        return false;
+    }
+    std::string header = bytes.substr(at, lineEnd - at);
+    record.mode = header[0];
+    record.kind = header[1];
+    unsigned long long sizes[4] = {0, 0, 0, 0};
+    int fields = std::sscanf(header.c_str() + 2, ",%llu,%llu,%llu,%llu", &sizes[0], &sizes[1],
+                             &sizes[2], &sizes[3]);
+    int expected = record.mode == 'F' ? 4 : record.mode == 'P' ? 2 : record.mode == 'D' ? 1 : 3;
+    if (fields != expected) {
+        return false;
+    }
+    std::size_t body = lineEnd + 1;
+    unsigned long long left = bytes.size() - body;
+    for (int i = 0; i < 4; ++i) {
+        record.texts[i].clear();
+    }
+    for (int i = 0; i < fields; ++i) {
+        if (sizes[i] > left) {
+            return false;
         }
-        std::string header = bytes.substr(at, lineEnd - at);
-        char mode = header[0];
-        char kind = header[1];
-        unsigned long long sizes[4] = {0, 0, 0, 0};
-        int fields = std::sscanf(header.c_str() + 2, ",%llu,%llu,%llu,%llu", &sizes[0], &sizes[1],
-                                 &sizes[2], &sizes[3]);
-        if (fields != (mode == 'F' ? 4 : 3)) {
-            return;
-        }
-        std::size_t body = lineEnd + 1;
-        unsigned long long left = bytes.size() - body;
-        std::string texts[4];
-        for (int i = 0; i < fields; ++i) {
-            if (sizes[i] > left) {
-                return;
+        record.texts[i] = bytes.substr(bytes.size() - left, sizes[i]);
+        left -= sizes[i];
+    }
+    record.end = bytes.size() - left;
+    return true;
+}
+
+// Merges the journal's records again, and gathers the album folders whose pictures were
+// journaled without their end, with their music files, in the order met.
+void replayJournal(const std::string& bytes,
+                   std::vector<std::pair<std::string, std::string>>& pictures) {
+    JournalRecord record;
+    for (std::size_t at = 0; readRecord(bytes, at, record); at = record.end) {
+        const std::string& path = record.texts[0];
+        if (record.mode == 'P' || record.mode == 'D') {
+            for (auto it = pictures.begin(); it != pictures.end();) {
+                it = it->first == path ? pictures.erase(it) : it + 1;
             }
-            texts[i] = bytes.substr(bytes.size() - left, sizes[i]);
-            left -= sizes[i];
+            if (record.mode == 'P' && isAlbumFolderPath(path)) {
+                pictures.emplace_back(path, record.texts[1]);
+            }
+            continue;
         }
-        at = bytes.size() - left;
-        const std::string& path = texts[0];
-        const std::string& key = texts[1];
-        const std::string& row = texts[2];
+        const std::string& key = record.texts[1];
+        const std::string& row = record.texts[2];
         if (!isListPath(path)) {
             continue;
         }
-        ListKind listKind = kind == 'T'   ? ListKind::tracks
-                            : kind == 'R' ? ListKind::errors
-                                          : ListKind::index;
-        if (mode == 'F') {
+        ListKind listKind = record.kind == 'T'   ? ListKind::tracks
+                            : record.kind == 'R' ? ListKind::errors
+                                                 : ListKind::index;
+        if (record.mode == 'F') {
             StoredList* list = findList(path, listKind);
-            if (list && !platform::folderIdentity(texts[3]).empty() && !holdsKey(*list, key)) {
+            bool folderMade = !platform::folderIdentity(record.texts[3]).empty();
+            if (!list && folderMade) {
+                store.refusedIndexLists.insert(path);
+            } else if (list && folderMade && !holdsKey(*list, key)) {
                 trackRecord.errorListMode = false;
                 applyMerge(*list, row, key, false);
             }
             continue;
         }
-        trackRecord.errorListMode = mode == 'E';
+        trackRecord.errorListMode = record.mode == 'E';
         mergeListRow(path, row, key, listKind);
+    }
+}
+
+// False when the journal cannot be read in full.
+bool readJournal(std::string& bytes) {
+    std::FILE* file = platform::openFile(kJournalName, "rb");
+    if (!file) {
+        return false;
+    }
+    char block[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
+        bytes.append(block, got);
+    }
+    bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    return !failed;
+}
+
+// The lists have been written, but not all of them: the journal is cut down to the records
+// of the lists still in memory and of the index lists that refused rows (the others are on
+// disk), and the run goes on adding to it. The new journal takes the old one's place in one
+// step, so that an interruption leaves one of the two whole; a journal that cannot be read
+// is kept whole.
+void keepJournalOfUnwrittenLists() {
+    closeJournal();
+    std::string bytes;
+    if (!readJournal(bytes)) {
+        breakJournal();
+        return;
+    }
+    std::string kept;
+    JournalRecord record;
+    for (std::size_t at = 0; readRecord(bytes, at, record); at = record.end) {
+        bool merge = record.mode != 'P' && record.mode != 'D';
+        if (merge && (store.byPath.count(record.texts[0]) ||
+                      store.byIdentity.count(identityOf(record.texts[0])) ||
+                      store.refusedIndexLists.count(record.texts[0]))) {
+            kept.append(bytes, at, record.end - at);
+        }
+    }
+    const std::string next = std::string(kJournalName) + ".bunkai-new";
+    std::FILE* file = platform::openFile(next, "wb");
+    bool written = file && std::fwrite(kept.data(), 1, kept.size(), file) == kept.size();
+    if (file) {
+        written = std::fclose(file) == 0 && written;
+    }
+    if (!written || !platform::replaceFile(next, kJournalName)) {
+        platform::removeFile(next);
+        breakJournal();
+        return;
+    }
+    store.journal = platform::openFile(kJournalName, "ab");
+    if (!store.journal) {
+        breakJournal();
     }
 }
 
@@ -336,6 +487,9 @@ bool mergeListRow(const std::string& listPath, const std::string& newRow, const 
                   ListKind kind) {
     StoredList* list = findList(listPath, kind);
     if (!list) {
+        if (kind == ListKind::index && !identityOf(listPath).empty()) {
+            store.refusedIndexLists.insert(listPath);
+        }
         return false;
     }
     bool errorListMode = trackRecord.errorListMode;
@@ -347,33 +501,49 @@ bool mergeListRow(const std::string& listPath, const std::string& newRow, const 
     return true;
 }
 
-void journalIndexRow(const std::string& listPath, const std::string& row, const std::string& key,
+bool journalIndexRow(const std::string& listPath, const std::string& row, const std::string& key,
                      const std::string& folderPath) {
-    journalRecord('F', ListKind::index, listPath, key, row, &folderPath);
     // The folder may exist a moment from now: its row must be on disk before.
-    if (store.journal) {
-        std::fflush(store.journal);
+    if (!journalRecord('F', ListKind::index, listPath, key, row, &folderPath) ||
+        std::fflush(store.journal) != 0) {
+        breakJournal();
+        return false;
     }
+    return true;
+}
+
+void journalPicture(const std::string& albumFolderPath, const std::string& musicFilePath) {
+    appendToJournal("PA," + std::to_string(albumFolderPath.size()) + ',' +
+                    std::to_string(musicFilePath.size()) + '\n' + albumFolderPath + musicFilePath);
+}
+
+void journalPictureDone(const std::string& albumFolderPath) {
+    appendToJournal("DA," + std::to_string(albumFolderPath.size()) + '\n' + albumFolderPath);
 }
 
 void recoverLists() {
-    std::FILE* file = platform::openFile(kJournalName, "rb");
-    if (!file) {
+    if (!platform::pathExists(kJournalName)) {
         return;
     }
     std::string bytes;
-    char block[1 << 16];
-    std::size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
-        bytes.append(block, got);
-    }
-    std::fclose(file);
+    readJournal(bytes);
+    std::vector<std::pair<std::string, std::string>> pictures;
     store.replaying = true;
-    replayJournal(bytes);
+    replayJournal(bytes, pictures);
     store.replaying = false;
     trackRecord.errorListMode = false;
-    writeAllLists();
-    platform::removeFile(kJournalName);
+    // The interrupted run made these folders and may have been stopped before their
+    // pictures were whole.
+    for (const auto& picture : pictures) {
+        if (!platform::folderIdentity(picture.first).empty()) {
+            extractArtwork(picture.second, picture.first);
+        }
+    }
+    if (writeAllLists()) {
+        platform::removeFile(kJournalName);
+    } else {
+        keepJournalOfUnwrittenLists();
+    }
 }
 
 void checkpointListsIfDue() {
@@ -381,14 +551,34 @@ void checkpointListsIfDue() {
         store.mergesSinceCheckpoint < store.rowsHeld / 2) {
         return;
     }
-    writeAllLists();
+    if (!writeAllLists()) {
+        keepJournalOfUnwrittenLists();
+        return;
+    }
     // Everything the journal held is in the lists now: start it afresh.
     closeJournal();
     store.journal = platform::openFile(kJournalName, "wb");
+    store.journalBroken = store.journal == nullptr;
+    store.journalEverBroken = store.journalEverBroken || store.journalBroken;
 }
 
-void finishLists() {
-    writeAllLists();
-    closeJournal();
-    platform::removeFile(kJournalName);
+bool finishLists() {
+    bool allWritten = writeAllLists();
+    if (allWritten) {
+        closeJournal();
+        platform::removeFile(kJournalName);
+    } else {
+        keepJournalOfUnwrittenLists();
+        closeJournal();
+    }
+    bool succeeded = allWritten && !store.journalEverBroken;
+    store.lists.clear();
+    store.byPath.clear();
+    store.byIdentity.clear();
+    store.rowsHeld = 0;
+    store.mergesSinceCheckpoint = 0;
+    store.journalBroken = false;
+    store.journalEverBroken = false;
+    store.refusedIndexLists.clear();
+    return succeeded;
 }

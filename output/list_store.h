@@ -13,15 +13,22 @@
 // that finds a journal left behind replays it into the lists before it starts. The index
 // row of a folder is journaled, and flushed to disk, before the folder is made
 // (journalIndexRow), so that no moment of a run leaves a folder without a way to its row.
+// The cover picture of an album folder is journaled the same way (journalPicture), and a
+// replay extracts every picture that the interrupted run had not finished.
+//
+// A list that cannot be written (a full disk, a list held open by another program) keeps
+// its rows in memory, to be tried again at the next checkpoint, and its records in the
+// journal: a run that ends with lists unwritten leaves the journal holding their records,
+// and the next run finishes them before it starts.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
-// Which rows a list holds. An index row must be on disk (in the journal) before the run
-// goes on, and is dropped when its list cannot be written, as a failed index update always
-// was. The rows of a track list that cannot be written are kept in the error list instead.
-// Error list rows may wait in memory like track rows.
+// Which rows a list holds. An index row must be on disk (in the journal) before its folder
+// is made; an index list that cannot be read keeps the run's journal, so that a later run
+// adds the row. The rows of a track list that cannot be written are also put in the error
+// list, where the user sees them. Error list rows may wait in memory like track rows.
 enum class ListKind { index, tracks, errors };
 
 // Merges `newRow` (ending in "\n", key `newKey`) into the list at `listPath` in the mode of
@@ -35,11 +42,23 @@ bool mergeListRow(const std::string& listPath, const std::string& newRow, const 
 // `folderPath` is made, before the caller tries to make it. Replayed after an interruption,
 // the row is merged when the folder exists and the list holds no row of its key; the
 // mergeListRow that follows the folder's making is replayed as usual.
-void journalIndexRow(const std::string& listPath, const std::string& row, const std::string& key,
+// False when the row could not be journaled (the journal cannot be written): the caller must
+// then not make the folder, since nothing would tell a later run of its row.
+bool journalIndexRow(const std::string& listPath, const std::string& row, const std::string& key,
                      const std::string& folderPath);
 
-// Replays the journal that an interrupted run left in the working folder, writes the lists
-// it touched, and removes it. Nothing happens when there is none.
+// Journals that the cover picture of `albumFolderPath` is to be taken from the music file
+// at `musicFilePath`, before the album folder is made. It goes to disk with the folder's
+// index row (journalIndexRow, called next). journalPictureDone(albumFolderPath) follows
+// once the picture was extracted, or when the folder was not made. A replay extracts the
+// pictures journaled without their end, into album folders that exist.
+void journalPicture(const std::string& albumFolderPath, const std::string& musicFilePath);
+void journalPictureDone(const std::string& albumFolderPath);
+
+// Replays the journal that an earlier run left in the working folder and writes the lists it
+// touched. The journal is removed when every list was written; otherwise it is kept with
+// the records of the lists still unwritten, and the run goes on adding to it. Nothing
+// happens when there is none.
 void recoverLists();
 
 // Called after each track: writes the lists back and empties the journal once enough rows
@@ -47,9 +66,13 @@ void recoverLists();
 // merging did.
 void checkpointListsIfDue();
 
-// Writes every list that changed and removes the journal. Track rows whose list cannot be
-// written go to the error list. Called at the end of the run.
-void finishLists();
+// Writes every list that changed. Track rows whose list cannot be written go to the error
+// list. Called at the end of the run. Returns true, and removes the journal, when every list
+// was written and the journal could be kept throughout. Returns false when a list could not
+// be written (the journal then keeps the records of the unwritten lists for the next run),
+// or when the journal could not be written at some point of the run (folders were then left
+// unmade, and their tracks are in the error list).
+bool finishLists();
 
 // The journal's name in the working folder.
 inline constexpr const char* kJournalName = "bunkai.journal";

@@ -22,18 +22,24 @@ std::unordered_set<std::string> foldersTried;
 // Makes the folder `name` at `path`, unless this run has tried to already, and gives it its
 // row in the index list `listPath`. True only when this call made the folder. A name that
 // Windows refuses fails on every build, as it would on Windows, so every build makes the
-// same tree. The row is journaled before the folder is made: a run stopped in between
-// still leaves the next run a way to the row.
+// same tree. The row, and for an album folder the music file of its picture
+// (`pictureSource`), are journaled before the folder is made: a run stopped in between still
+// leaves the next run a way to them. A folder whose row cannot be journaled is not made.
 bool makeIndexedFolder(const std::string& path, const std::string& name,
-                       const std::string& listPath, const std::string& row,
-                       const std::string& key) {
+                       const std::string& listPath, const std::string& row, const std::string& key,
+                       const std::string* pictureSource = nullptr) {
     // An empty name is the parent folder itself (a track without a file name), which no
     // call makes.
     if (name.empty() || !foldersTried.insert(path).second || !windowsAcceptsFolderName(name)) {
         return false;
     }
-    journalIndexRow(listPath, row, key, path);
-    if (!platform::makeFolder(path)) {
+    if (pictureSource) {
+        journalPicture(path, *pictureSource);
+    }
+    if (!journalIndexRow(listPath, row, key, path) || !platform::makeFolder(path)) {
+        if (pictureSource) {
+            journalPictureDone(path);
+        }
         return false;
     }
     mergeListRow(listPath, row, key);
@@ -86,9 +92,9 @@ void placeTrack() {
 
     std::string albumName = windowsFolderName(track.albumFolderSjis);
     std::string albumPath = artistPath + "/" + albumName;
-    track.albumFolderCreated =
-        makeIndexedFolder(albumPath, albumName, artistPath + "/list.csv",
-                          indexRow(track.albumFolder, track.album), track.albumFolder);
+    track.albumFolderCreated = makeIndexedFolder(albumPath, albumName, artistPath + "/list.csv",
+                                                 indexRow(track.albumFolder, track.album),
+                                                 track.albumFolder, &track.location);
 
     if (track.fileName.empty()) {
         mergeIntoErrorList(row);
@@ -100,6 +106,7 @@ void placeTrack() {
 
     if (track.albumFolderCreated) {
         extractArtwork(track.location, albumPath);
+        journalPictureDone(albumPath);
     }
 }
 

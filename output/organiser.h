@@ -6,7 +6,10 @@
 // merges the track's row into the album folder's "list.csv", or into "errlist.csv" when
 // the track has no file name, when its folder names are unsafe, or when its own list could
 // not be written; and copies the cover picture into an album folder this call created.
-// Sets trackRecord.albumFolderCreated and errorListMode. Prints nothing and never stops.
+// A folder is made only once its index row (and an album folder's picture) is journaled:
+// when the journal cannot be written, no folder is made and the track goes to the error
+// list. Sets trackRecord.albumFolderCreated and errorListMode. Prints nothing and never
+// stops.
 void organiseTrack();
 
 // Starts a run in the working folder: forgets which folders an earlier run in the same

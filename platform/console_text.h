@@ -41,6 +41,16 @@ inline constexpr const char* kNestedDictionary = "\n\x82\xC8\x82\xF1\x82\xC5\x82
 inline constexpr const char* kSecondExportName =
     "\x83\x89\x83"
     "C\x83u\x83\x89\x83\x8A.xml";
+inline constexpr const char* kFolderBusy =
+    "\x82\xD9\x82\xA9\x82\xCC"
+    "bunkai\x82\xAA\x82\xB1\x82\xCC\x83t\x83H\x83\x8B\x83_"
+    "\x82\xF0\x8Eg\x82\xC1\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81"
+    "B\x8FI\x82\xED\x82\xC1\x82\xC4\x82\xA9\x82\xE7\x82\xE0\x82\xA4\x88\xEA\x93x\x8E\xC0\x8Ds\x82"
+    "\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\n";
+inline constexpr const char* kListsNotWritten =
+    "\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xC8\x82\xA9\x82\xC1\x82\xBD\x88\xEA\x97\x97\x82\xAA\x82"
+    "\xA0\x82\xE8\x82\xDC\x82\xB7\x81"
+    "B\x82\xE0\x82\xA4\x88\xEA\x93x\x8E\xC0\x8Ds\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\n";
 #else
 inline constexpr const char* kBanner = "iTunesのxmlを分解するツール\n";
 inline constexpr const char* kVersion = "Ver：0.20210531";
@@ -56,6 +66,10 @@ inline constexpr const char* kToPlaylists = "\nプレイリストへ\n";
 inline constexpr const char* kDictionaryEnd = "終わり\n";
 inline constexpr const char* kNestedDictionary = "\nなんでやー\n";
 inline constexpr const char* kSecondExportName = "ライブラリ.xml";
+inline constexpr const char* kFolderBusy =
+    "ほかのbunkaiがこのフォルダを使っています。終わってからもう一度実行してください\n";
+inline constexpr const char* kListsNotWritten =
+    "書き込めなかった一覧があります。もう一度実行してください\n";
 #endif
 
 inline constexpr const char* kFirstExportName = "iTunes Music Library.xml";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <random>
 #include <string>
@@ -112,6 +113,33 @@ TEST(ListStore, FailedWriteLeavesTheOldListAndKeepsTrackRows) {
     EXPECT_EQ(readFile("errlist.csv"), platform::toStoredText(row("b")));
 }
 
+// A list that cannot be written (here its folder is gone) keeps its rows in the journal,
+// and the next run writes them; the lists that were written are not replayed again.
+TEST(ListStore, ListThatCannotBeWrittenWaitsInTheJournal) {
+    ScopedTempFolder folder;
+    makeFolders("Music/A");
+    ASSERT_TRUE(mergeListRow("Music/A/list.csv", row("x"), "x", ListKind::tracks));
+    ASSERT_TRUE(mergeListRow("list.csv", row("a"), "a"));
+    trackRecord.errorListMode = true;
+    ASSERT_TRUE(mergeListRow("errlist.csv", row(""), ""));
+    trackRecord.errorListMode = false;
+    std::filesystem::remove("Music/A");
+    writeFile("Music/A", "");
+    EXPECT_FALSE(finishLists());
+    EXPECT_TRUE(fileExists(kJournalName));
+    std::string errors = platform::toStoredText(row("") + row("x"));
+    EXPECT_EQ(readFile("errlist.csv"), errors);
+
+    std::filesystem::remove("Music/A");
+    makeFolders("Music/A");
+    recoverLists();
+    EXPECT_EQ(readFile("Music/A/list.csv"), platform::toStoredText(row("x")));
+    EXPECT_EQ(readFile("list.csv"), platform::toStoredText(row("a")));
+    EXPECT_EQ(readFile("errlist.csv"), errors);
+    EXPECT_FALSE(fileExists(kJournalName));
+    EXPECT_TRUE(finishLists());
+}
+
 TEST(ListStore, JournalLeftByAnInterruptedRunIsReplayed) {
     ScopedTempFolder folder;
     makeFolders("Music");
@@ -157,9 +185,9 @@ TEST(ListStore, JournalCannotLeadOutOfTheWorkingFolder) {
 
 namespace {
 
-// The run was stopped after it made a folder and before its index row was merged: only the
-// row journaled ahead of the folder tells of it.
-TEST(ListStore, IndexRowJournaledBeforeItsFolderIsReplayed) {
+// The run was stopped after it made a folder and before its index row was merged, or its
+// picture was written: only the row and picture journaled ahead of the folder tell of them.
+TEST(ListStore, IndexRowAndPictureJournaledBeforeTheFolderAreReplayed) {
     ScopedTempFolder folder;
     testing_support::makeFolders("Music/Made");
     testing_support::makeFolders("Music/Listed");
@@ -171,11 +199,28 @@ TEST(ListStore, IndexRowJournaledBeforeItsFolderIsReplayed) {
                "," + std::to_string(folderPath.size()) + "\nlist.csv" + folderName + newRow +
                folderPath;
     };
-    writeFile(kJournalName, record("Made") + record("Listed") + record("Never"));
+    auto picture = [](const std::string& mode, const std::string& folder) {
+        std::string music = std::string(BUNKAI_TEST_DATA) + "/media/with-png.m4a";
+        std::string lengths =
+            std::to_string(folder.size()) + (mode == "P" ? "," + std::to_string(music.size()) : "");
+        return mode + "A," + lengths + "\n" + folder + (mode == "P" ? music : "");
+    };
+    makeFolders("Music/A/Pending");
+    makeFolders("Music/A/Done");
+    writeFile(kJournalName, record("Made") + record("Listed") + record("Never") +
+                                picture("P", "Music/A/Pending") + picture("P", "Music/A/Done") +
+                                picture("D", "Music/A/Done") + picture("P", "Music/A/Never") +
+                                picture("P", "Music/A/../../Outside"));
     recoverLists();
     // A folder that exists without its row gets it; a row already there, or a folder never
     // made, leave the list as it was.
     EXPECT_EQ(readFile("list.csv"), "6,1,Listed,v\r\n4,3,Made,new\r\n");
+    // A picture journaled without its end is extracted, into a folder that exists.
+    EXPECT_EQ(readFile("Music/A/Pending/img.png"),
+              readFile(std::string(BUNKAI_TEST_DATA) + "/media/cover.png"));
+    EXPECT_EQ(testing_support::listTree("Music/A"),
+              (std::vector<std::string>{"Done", "Pending", "Pending/img.png"}));
+    EXPECT_FALSE(fileExists("../Outside"));
 }
 
 }  // namespace

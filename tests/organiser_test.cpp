@@ -54,7 +54,7 @@ TEST(Organiser, FirstAndSecondTrackOfAnAlbum) {
     EXPECT_EQ(listTree("."), (std::vector<std::string>{
                                  "Music", "Music/Foo Band", "Music/Foo Band/First Album",
                                  "Music/Foo Band/First Album/list.csv", "Music/Foo Band/list.csv",
-                                 "iTunes Music Library.xml", "list.csv"}));
+                                 "bunkai.lock", "iTunes Music Library.xml", "list.csv"}));
 }
 
 TEST(Organiser, Compilations) {
@@ -133,8 +133,9 @@ TEST(Organiser, NothingIsWrittenOutsideTheWorkingFolder) {
          track("Media/Music/../../7.mp3", "g", {{"Compilation", "<true/>"}}),
          track("Media/Music/.../x/8.mp3", "h")});
     std::filesystem::current_path("..");
-    EXPECT_EQ(listTree("."), (std::vector<std::string>{"work", "work/Music", "work/errlist.csv",
-                                                       "work/iTunes Music Library.xml"}));
+    EXPECT_EQ(listTree("."),
+              (std::vector<std::string>{"work", "work/Music", "work/bunkai.lock",
+                                        "work/errlist.csv", "work/iTunes Music Library.xml"}));
     std::string errors = readFile("work/errlist.csv");
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 8) << errors;
 }

@@ -1,8 +1,11 @@
 // The program as a user runs it: in a folder, with or without the export's path.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
+#include "output/list_store.h"
+#include "platform/lock.h"
 #include "tests/export_builder.h"
 #include "tests/test_support.h"
 
@@ -105,6 +108,44 @@ TEST(Program, NestedDictionaryDoesNotLoseLaterTracks) {
     std::string list = readFile("Music/A/B/list.csv");
     EXPECT_NE(list.find("5,3,1.mp3,one,"), std::string::npos) << list;
     EXPECT_NE(list.find("5,3,2.mp3,two,"), std::string::npos) << list;
+}
+
+// A list that cannot be read or replaced (held open by a spreadsheet program, here a folder
+// in its place) keeps its rows for the next run, and the run says so.
+TEST(Program, ListThatCannotBeWrittenIsFinishedByTheNextRun) {
+    ScopedTempFolder folder;
+    writeFile("x.xml", exportText({{{"Name", stringValue("a")},
+                                    {"Location", locationValue("Media/Music/A/B/1.mp3")}}}));
+    makeFolders("list.csv");
+    RunResult run = runProgram({"x.xml"});
+    EXPECT_EQ(run.output, runOutput("..\nプレイリストへ\n解析終わり\n"
+                                    "書き込めなかった一覧があります。もう一度実行してください\n"));
+    EXPECT_EQ(run.exitStatus, 1);
+    std::filesystem::remove("list.csv");
+    EXPECT_EQ(runProgram({"x.xml"}).exitStatus, 0);
+    EXPECT_EQ(readFile("list.csv"), "1,0,A,\r\n");
+}
+
+// Two runs at once in one folder would each write back its own lists over the other's. A
+// run that finds the folder taken ends at once, before it makes "Music" or replays the
+// journal, and says why.
+TEST(Program, SecondRunAtOnceChangesNothing) {
+    ScopedTempFolder folder;
+    writeFile("x.xml", exportText({namedTrack("a")}));
+    writeFile(kJournalName, "NI,8,1,8\nlist.csva1,1,a,v\n");
+    {
+        platform::WorkingFolderLock firstRun;
+        ASSERT_EQ(firstRun.state(), platform::LockState::held);
+        std::vector<std::string> tree = listTree(".");
+        RunResult second = runProgram({"x.xml"});
+        EXPECT_EQ(second.output, consoleText(kHead + "ほかのbunkaiがこのフォルダを使っています。"
+                                                     "終わってからもう一度実行してください\n"));
+        EXPECT_EQ(second.exitStatus, 2);
+        EXPECT_EQ(listTree("."), tree);
+    }
+    // The lock goes with its holder.
+    EXPECT_EQ(runProgram({"x.xml"}).exitStatus, 0);
+    EXPECT_EQ(readFile("list.csv"), "1,1,a,v\r\n");
 }
 
 }  // namespace

@@ -62,7 +62,8 @@ TEST(Faults, ExportsThatAreNoExports) {
     for (const auto& entry : fs::directory_iterator(".")) {
         std::string name = entry.path().filename().string();
         EXPECT_TRUE(name == "Music" || name == "list.csv" || name == "errlist.csv" ||
-                    name == "err.csv" || name.find(".xml") != std::string::npos)
+                    name == "err.csv" || name == "bunkai.lock" ||
+                    name.find(".xml") != std::string::npos)
             << name;
     }
 }
@@ -106,6 +107,19 @@ TEST(Faults, MusicFilesThatVanishOrCannotBeRead) {
     EXPECT_FALSE(fs::exists("Music/A/Gone/img.png") || fs::exists("Music/A/Gone/img.jpg"));
 }
 
+// The lock file is the program's own: a link in its place is neither followed nor used.
+TEST(Faults, LinkInPlaceOfTheLockFile) {
+    ScopedTempFolder folder;
+    makeFolders("work");
+    fs::create_symlink("../outside", "work/bunkai.lock");
+    writeFile("x.xml", exportText({track("Media/Music/A/B/1.mp3", "one")}));
+    ASSERT_EQ(chdir("work"), 0);
+    EXPECT_EQ(runProgram({"../x.xml"}).exitStatus, 0);
+    ASSERT_EQ(chdir(".."), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status("outside")));
+    EXPECT_TRUE(fs::is_symlink("work/bunkai.lock"));
+}
+
 // A small file system of its own, mounted for the test; needs root.
 class MountedFolder {
   public:
@@ -122,6 +136,9 @@ class MountedFolder {
     bool mounted() const { return mounted_; }
     bool remountReadOnly() {
         return mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+    bool resize(const std::string& size) {
+        return mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT, ("size=" + size).c_str()) == 0;
     }
     const std::string& path() const { return path_; }
 
@@ -180,11 +197,12 @@ class SmallDisk : public ::testing::Test {
         folder_.reset();
     }
 
-    // The second run goes on to the end and prints what it always prints.
+    // The second run goes on to the end, and says that lists are left to write.
     void runSecondExport() {
         RunResult run = runProgram({"../second.xml"});
-        EXPECT_EQ(run.exitStatus, 0);
-        EXPECT_EQ(run.output, completeOutput(secondExport().size()));
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_EQ(run.output, completeOutput(secondExport().size()) +
+                                  "書き込めなかった一覧があります。もう一度実行してください\n");
     }
 
     std::unique_ptr<ScopedTempFolder> folder_;
@@ -215,6 +233,31 @@ TEST_F(SmallDisk, FullDisk) {
     for (const std::string& path : listTree(".")) {
         EXPECT_EQ(path.find(".bunkai-new"), std::string::npos) << path;
     }
+
+    // With space again, a rerun ends with every row of both runs: the lists of the same runs
+    // on a roomy disk, and their error list rows at least once.
+    ASSERT_EQ(std::remove("filler"), 0);
+    ASSERT_TRUE(disk_->resize("16m"));
+    EXPECT_EQ(runProgram({"../second.xml"}).exitStatus, 0);
+    std::string roomy = folder_->path() + "/roomy";
+    makeFolders(roomy);
+    ASSERT_EQ(chdir(roomy.c_str()), 0);
+    runProgram({"../first.xml"});
+    runProgram({"../second.xml"});
+    for (const std::string& path : listTree(".")) {
+        std::string name = fs::path(path).filename().string();
+        if (name == "list.csv") {
+            EXPECT_EQ(readFile(disk_->path() + "/" + path), readFile(path)) << path;
+        } else if (name == "errlist.csv") {
+            std::string rows = readFile(disk_->path() + "/" + path);
+            std::string wanted = readFile(path);
+            for (std::size_t at = 0, end; (end = wanted.find("\r\n", at)) != std::string::npos;
+                 at = end + 2) {
+                EXPECT_NE(rows.find(wanted.substr(at, end + 2 - at)), std::string::npos);
+            }
+        }
+    }
+    EXPECT_EQ(listTree(disk_->path()), listTree("."));
 }
 
 TEST_F(SmallDisk, ReadOnly) {
