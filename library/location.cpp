@@ -136,9 +136,12 @@ std::string musicRelativePath(const std::string& line, const std::string& mediaF
         return {};
     }
     rest.remove_prefix(std::min(rest.size(), rest.find_first_not_of('/')));
-    std::string_view belowMusic = rest.substr(std::min(rest.size(), std::size_t{6}));
-    if (startsIgnoringAsciiCase(rest, "Music/") && componentCount(belowMusic, 3) == 3) {
-        return std::string(belowMusic);
+    constexpr std::string_view kOwnMusicFolder = "Music/";
+    if (startsIgnoringAsciiCase(rest, kOwnMusicFolder)) {
+        std::string_view belowMusic = rest.substr(kOwnMusicFolder.size());
+        if (componentCount(belowMusic, 3) == 3) {
+            return std::string(belowMusic);
+        }
     }
     if (componentCount(rest, 4) == 3 && !isMediaKindFolder(rest.substr(0, rest.find('/')))) {
         return std::string(rest);
