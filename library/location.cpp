@@ -1,7 +1,11 @@
 #include "library/location.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "library/error_notes.h"
 #include "library/line_reader.h"
+#include "library/media_folder.h"
 #include "library/track_record.h"
 #include "library/xml_text.h"
 #include "output/folder_names.h"
@@ -20,6 +24,67 @@ int hexValue(char c) {
         return c - 'a' + 10;
     }
     return -1;
+}
+
+// The folders in which the media player keeps kinds of media other than music, and its own
+// folders. In the older layout they stand among the artist folders.
+const std::string_view kMediaKindFolders[] = {
+    "Music",
+    "Movies",
+    "TV Shows",
+    "Podcasts",
+    "Audiobooks",
+    "Books",
+    "iTunes U",
+    "Home Videos",
+    "Music Videos",
+    "Voice Memos",
+    "Tones",
+    "Ringtones",
+    "Mobile Applications",
+    "Automatically Add to iTunes",
+    "Automatically Add to Music",
+    "Downloads",
+};
+
+char foldedAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool startsIgnoringAsciiCase(std::string_view text, std::string_view start) {
+    if (text.size() < start.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < start.size(); ++i) {
+        if (foldedAscii(text[i]) != foldedAscii(start[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The non-empty components of `path` between "/", counted up to `limit` (runs of "/" count
+// as one, as splitMusicPath reads them).
+std::size_t componentCount(std::string_view path, std::size_t limit) {
+    std::size_t count = 0;
+    std::size_t at = path.find_first_not_of('/');
+    while (at != std::string_view::npos && count < limit) {
+        ++count;
+        at = path.find('/', at);
+        at = at == std::string_view::npos ? at : path.find_first_not_of('/', at);
+    }
+    return count;
+}
+
+bool isMediaKindFolder(std::string_view component) {
+    std::string name = decodeXmlEscapes(std::string(component));
+    urlDecode(name);
+    for (std::string_view kind : kMediaKindFolders) {
+        if (name.size() == kind.size() && startsIgnoringAsciiCase(name, kind)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -53,15 +118,47 @@ int urlDecode(std::string& text) {
     return 0;
 }
 
+std::string musicRelativePath(const std::string& line, const std::string& mediaFolderUrl) {
+    if (line.find("Media/Music/") != std::string::npos) {
+        return extractBetween("Media/Music/", "</string>", line);
+    }
+    if (mediaFolderUrl.empty()) {
+        return {};
+    }
+    const std::string url = extractBetween("<string>", "</string>", line);
+    if (!startsIgnoringAsciiCase(url, mediaFolderUrl)) {
+        return {};
+    }
+    std::string_view rest = std::string_view(url).substr(mediaFolderUrl.size());
+    // A media folder named without its final "/" must not take in a folder whose name
+    // merely begins like it.
+    if (mediaFolderUrl.back() != '/' && (rest.empty() || rest.front() != '/')) {
+        return {};
+    }
+    rest.remove_prefix(std::min(rest.size(), rest.find_first_not_of('/')));
+    constexpr std::string_view kOwnMusicFolder = "Music/";
+    if (startsIgnoringAsciiCase(rest, kOwnMusicFolder)) {
+        std::string_view belowMusic = rest.substr(kOwnMusicFolder.size());
+        if (componentCount(belowMusic, 3) == 3) {
+            return std::string(belowMusic);
+        }
+    }
+    if (componentCount(rest, 4) == 3 && !isMediaKindFolder(rest.substr(0, rest.find('/')))) {
+        return std::string(rest);
+    }
+    return {};
+}
+
 void resolveLocation(const std::string& line) {
-    if (lineContains(kLoopbackMarker)) {
+    if (line.find(kLoopbackMarker) != std::string::npos) {
         std::string path = decodeXmlEscapes(extractBetween(kLoopbackMarker, "</string>", line));
         if (urlDecode(path) != 0) {
             appendErrorNote("no files");
         }
         trackRecord.location = platform::localFilePath(path);
     }
-    if (lineContains("Media/Music/")) {
-        splitMusicPath(extractBetween("Media/Music/", "</string>", line));
+    std::string relativePath = musicRelativePath(line, mediaFolderUrl);
+    if (!relativePath.empty()) {
+        splitMusicPath(relativePath);
     }
 }

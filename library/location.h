@@ -1,5 +1,5 @@
 // A track's Location is a file URL. It gives the music file's local path and, below the
-// media folder's "Media/Music/", the artist folder, album folder and file name.
+// media folder's music folder, the artist folder, album folder and file name.
 #pragma once
 
 #include <string>
@@ -8,10 +8,27 @@
 inline constexpr const char* kLoopbackMarker = "localhost/";
 
 // Handles a "Location" line: sets trackRecord.location to the decoded local path (noting
-// "no files" in "err.csv" when its percent escapes cannot be decoded) and hands the part
-// below "Media/Music/" to splitMusicPath. A line without the loopback host leaves the path
-// empty; one without "Media/Music/" leaves the folder names empty.
+// "no files" in "err.csv" when its percent escapes cannot be decoded) and hands the path
+// that musicRelativePath finds, given mediaFolderUrl, to splitMusicPath. A line without
+// the loopback host leaves the path empty; one for which no relative path is found leaves
+// the folder names empty.
 void resolveLocation(const std::string& line);
+
+// The path below the media folder's music folder in the Location line `line`, still
+// URL-encoded, that names the artist folder, album folder and file; empty when there is
+// none. The first rule that holds gives it:
+// 1. The line holds "Media/Music/": the text after it, up to "</string>".
+// 2. The Location's URL text (between "<string>" and "</string>") begins with the media
+//    folder's URL text `mediaFolderUrl` (not empty; ASCII letters compared without regard
+//    to case, as the file systems of the media player ignore it), ending there at a "/".
+//    Of the rest R:
+//    - R begins with "Music/" (letter case ignored) and at least three non-empty
+//      components follow: those, the media folder's own music folder whatever the media
+//      folder is called;
+//    - R has exactly three non-empty components and the first, decoded, is none of the
+//      media player's folders for kinds of media ("Movies", "Podcasts", ..., letter case
+//      ignored): R, the older layout with the artist folders right in the media folder.
+std::string musicRelativePath(const std::string& line, const std::string& mediaFolderUrl);
 
 // Decodes the percent escapes of URL text in place ("%e3" and "%E3" alike; "+" is a plus
 // sign). Returns 0 on success. Returns -1 and leaves `text` unchanged when a "%" is not

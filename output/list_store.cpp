@@ -27,10 +27,11 @@ struct KeyLess {
 struct StoredList {
     std::string path;
     ListKind kind = ListKind::index;
-    // A list in key order (every list the program writes) is a multimap from key to row:
-    // a row goes in at the upper bound of its key, which is where the merge rule puts it,
-    // and equal keys sit together. A list someone left out of order keeps its text and is
-    // merged the slow way, row by row.
+    // A list in key order (every list the program writes but the error list) is a
+    // multimap from key to row: a row goes in at the upper bound of its key, which is where
+    // the merge rule puts it, and equal keys sit together. A list someone left out of order
+    // keeps its text and is merged the slow way, row by row. The error list keeps its text
+    // too: its rows stay in the order their tracks were met, each new one at the end.
     bool inKeyOrder = true;
     std::multimap<std::string, std::string, KeyLess> rows;  // rows end in "\n"
     std::string text;                                       // when not in key order
@@ -90,6 +91,7 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
     auto list = std::make_unique<StoredList>();
     list->path = path;
     list->kind = kind;
+    list->inKeyOrder = kind != ListKind::errors;
     std::vector<std::pair<std::string, std::string>> lines;
     for (std::string& row : listRows(content)) {
         std::string key = rowKey(row);
@@ -141,7 +143,10 @@ StoredList* findList(const std::string& path, ListKind kind) {
 void applyMerge(StoredList& list, const std::string& newRow, const std::string& newKey,
                 bool errorListMode) {
     std::size_t before = list.rowCount;
-    if (list.inKeyOrder) {
+    if (list.kind == ListKind::errors) {
+        list.text += newRow;
+        ++list.rowCount;
+    } else if (list.inKeyOrder) {
         if (!errorListMode) {
             auto equal = list.rows.equal_range(newKey);
             for (auto it = equal.first; it != equal.second;) {

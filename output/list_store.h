@@ -28,13 +28,14 @@
 // Which rows a list holds. An index row must be on disk (in the journal) before its folder
 // is made; an index list that cannot be read keeps the run's journal, so that a later run
 // adds the row. The rows of a track list that cannot be written are also put in the error
-// list, where the user sees them. Error list rows may wait in memory like track rows.
+// list, where the user sees them. Error list rows may wait in memory like track rows; they
+// are not sorted: each goes at the end of its list.
 enum class ListKind { index, tracks, errors };
 
 // Merges `newRow` (ending in "\n", key `newKey`) into the list at `listPath` in the mode of
-// trackRecord.errorListMode, and journals the merge. Returns false, merging nothing, when
-// the list cannot take the row: an existing list that cannot be read, or a list whose
-// folder does not exist.
+// trackRecord.errorListMode (an error list, one first met with `kind` errors, takes it at
+// its end), and journals the merge. Returns false, merging nothing, when the list cannot
+// take the row: an existing list that cannot be read, or a list whose folder does not exist.
 bool mergeListRow(const std::string& listPath, const std::string& newRow, const std::string& newKey,
                   ListKind kind = ListKind::index);
 

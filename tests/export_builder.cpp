@@ -14,7 +14,8 @@ std::string locationValue(const std::string& escapedPath) {
     return stringValue("file://localhost/" + escapedPath);
 }
 
-std::string exportText(const std::vector<std::vector<Entry>>& tracks, bool withPlaylists) {
+std::string exportText(const std::vector<std::vector<Entry>>& tracks, bool withPlaylists,
+                       const std::string& musicFolder) {
     std::string text =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<!DOCTYPE plist PUBLIC \"-//Apple Computer//DTD PLIST 1.0//EN\" "
@@ -22,10 +23,11 @@ std::string exportText(const std::vector<std::vector<Entry>>& tracks, bool withP
         "<plist version=\"1.0\">\n"
         "<dict>\n"
         "\t<key>Major Version</key><integer>1</integer>\n"
-        "\t<key>Application Version</key><string>12.10.2.3</string>\n"
-        "\t<key>Music Folder</key><string>file://localhost/Media/</string>\n"
-        "\t<key>Tracks</key>\n"
-        "\t<dict>\n";
+        "\t<key>Application Version</key><string>12.10.2.3</string>\n";
+    if (!musicFolder.empty()) {
+        text += "\t<key>Music Folder</key>" + stringValue(musicFolder) + "\n";
+    }
+    text += "\t<key>Tracks</key>\n\t<dict>\n";
     int id = 100;
     for (const std::vector<Entry>& track : tracks) {
         text += "\t\t<key>" + std::to_string(id) + "</key>\n\t\t<dict>\n";

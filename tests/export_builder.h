@@ -20,8 +20,10 @@ std::string integerValue(const std::string& digits);
 // escaped); the music files can then sit in the test's working folder.
 std::string locationValue(const std::string& escapedPath);
 
-// The whole export: header entries, a tracks dictionary with these tracks (each a list of
-// entry lines), and a playlists array unless `withPlaylists` is false.
-std::string exportText(const std::vector<std::vector<Entry>>& tracks, bool withPlaylists = true);
+// The whole export: header entries (a "Music Folder" entry with `musicFolder`, none when it
+// is empty), a tracks dictionary with these tracks (each a list of entry lines), and a
+// playlists array unless `withPlaylists` is false.
+std::string exportText(const std::vector<std::vector<Entry>>& tracks, bool withPlaylists = true,
+                       const std::string& musicFolder = "file://localhost/Media/");
 
 }  // namespace testing_support

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "output/list_merge.h"
 #include "tests/export_builder.h"
 #include "tests/test_support.h"
 
@@ -114,6 +115,51 @@ TEST(Organiser, SecondRunChangesOnlyTheErrorList) {
     EXPECT_EQ(readFile("list.csv"), artists);
     EXPECT_EQ(readFile("errlist.csv"), errors + errors);
     EXPECT_EQ(tracksList.substr(0, 12), "10,3,00 Pre.");
+}
+
+// Where tracks land for the media folder the export names (none when empty), after two
+// runs: in the album list `placedIn`, or in the error list, in the order met, its rows
+// named here by their tracks' places in the export.
+TEST(Organiser, LayoutsOfTheMediaFolderAndTheErrorListsOrder) {
+    struct Case {
+        std::string musicFolder;
+        std::vector<std::string> locations;  // "": a track without a Location
+        std::string placedIn;
+        std::string errorNames;
+    };
+    const Case cases[] = {
+        {"C:/i/iTunes%20Media/", {"C:/i/iTunes%20Media/Music/A/B/1.mp3"}, "Music/A/B/list.csv", ""},
+        {"D:/Music/", {"D:/Music/Music/A/B/1.mp3"}, "Music/A/B/list.csv", ""},
+        {"C:/i/iTunes%20Music/", {"C:/i/iTunes%20Music/A/B/1.mp3"}, "Music/A/B/list.csv", ""},
+        {"c:/I/itunes%20music/", {"C:/i/iTunes%20Music/A/B/1.mp3"}, "Music/A/B/list.csv", ""},
+        {"C:/i/iTunes%20Music/", {"C:/i/iTunes%20Music/tv%20SHOWS/S/1.m4v"}, "", "00"},
+        {"C:/i/iTunes%20Music/", {"C:/i/Other/A/B/1.mp3"}, "", "00"},
+        {"C:/i/iTunes%20Music", {"C:/i/iTunes%20Music2/B/1.mp3"}, "", "00"},
+        {"", {"C:/i/iTunes%20Music/A/B/1.mp3"}, "", "00"},
+        {"", {"Media/Music/A/%3F/z.mp3", "", "Media/Music/A/%3F/a.mp3"}, "", "012012"},
+    };
+    for (const Case& c : cases) {
+        ScopedTempFolder folder;
+        std::vector<std::vector<Entry>> tracks;
+        for (const std::string& location : c.locations) {
+            tracks.push_back({{"Name", stringValue(std::to_string(tracks.size()))}});
+            if (!location.empty()) {
+                tracks.back().push_back({"Location", locationValue(location)});
+            }
+        }
+        std::string url = c.musicFolder.empty() ? "" : "file://localhost/" + c.musicFolder;
+        writeFile("x.xml", exportText(tracks, true, url));
+        ASSERT_EQ(runProgram({"x.xml"}).exitStatus, 0);
+        ASSERT_EQ(runProgram({"x.xml"}).exitStatus, 0);
+        EXPECT_TRUE(c.placedIn.empty() || fileExists(c.placedIn)) << c.locations[0];
+        EXPECT_EQ(fileExists("errlist.csv"), !c.errorNames.empty()) << c.locations[0];
+        std::string names;
+        for (const std::string& row :
+             listRows(c.errorNames.empty() ? "" : readFile("errlist.csv"))) {
+            names += row[row.find(',', row.find(',') + 1) + rowKey(row).size() + 2];
+        }
+        EXPECT_EQ(names, c.errorNames) << c.locations[0];
+    }
 }
 
 TEST(Organiser, FolderNamesInShiftJis) {
