@@ -1,41 +1,59 @@
 #include "output/organiser.h"
 
-#include <unordered_set>
+#include <unordered_map>
 
 #include "library/track_record.h"
 #include "output/artwork.h"
 #include "output/folder_names.h"
 #include "output/list_rows.h"
 #include "output/list_store.h"
+#include "platform/entry_names.h"
 #include "platform/files.h"
 
 namespace {
 
 const char* const kCompilationsFolder = "Compilations";
 
-// Every folder this run has tried to make. Most tracks share their folders with the tracks
-// before them, and a second attempt to make a folder gives what the first one gave (made
-// now, or there already): remembering the attempts saves two failing system calls per
-// track, a third of a large run's time.
-std::unordered_set<std::string> foldersTried;
+// Every folder this run has looked for, by the path a track gave it, with the path it has on
+// disk. Most tracks share their folders with the tracks before them, and a second attempt
+// to make a folder gives what the first one gave (made now, or there already): remembering
+// the attempts saves two failing system calls per track, a third of a large run's time.
+std::unordered_map<std::string, std::string> foldersTried;
 
-// Makes the folder `name` at `path`, unless this run has tried to already, and gives it its
-// row in the index list `listPath`. True only when this call made the folder. A name that
-// Windows refuses fails on every build, as it would on Windows, so every build makes the
-// same tree. The row is journaled before the folder is made: a run stopped in between
-// still leaves the next run a way to the row.
-bool makeIndexedFolder(const std::string& path, const std::string& name,
-                       const std::string& listPath, const std::string& row,
-                       const std::string& key) {
+// Makes the folder `name` in `parent`, unless this run has tried to already, and gives it
+// its row in the index list `listPath`; sets `path` to the folder's path. True only when
+// this call made the folder. A name that Windows refuses fails on every build, as it would
+// on Windows, and so does a name that differs from an existing entry's only in letter case:
+// `path` then leads to that entry, so every build makes the same tree. The row is journaled
+// before the folder is made: a run stopped in between still leaves the next run a way to
+// the row.
+bool makeIndexedFolder(const std::string& parent, const std::string& name,
+                       const std::string& listPath, const std::string& row, const std::string& key,
+                       std::string& path) {
+    path = parent + '/' + name;
+    auto tried = foldersTried.find(path);
+    if (tried != foldersTried.end()) {
+        path = tried->second;
+        return false;
+    }
     // An empty name is the parent folder itself (a track without a file name), which no
     // call makes.
-    if (name.empty() || !foldersTried.insert(path).second || !windowsAcceptsFolderName(name)) {
+    if (name.empty() || !windowsAcceptsFolderName(name)) {
+        foldersTried.emplace(path, path);
+        return false;
+    }
+    const std::string onDisk = platform::entryName(parent, name);
+    const std::string asked = path;
+    path = parent + '/' + onDisk;
+    foldersTried.emplace(asked, path);
+    if (onDisk != name) {
         return false;
     }
     journalIndexRow(listPath, row, key, path);
     if (!platform::makeFolder(path)) {
         return false;
     }
+    platform::folderMade(parent, name);
     mergeListRow(listPath, row, key);
     return true;
 }
@@ -73,22 +91,19 @@ void placeTrack() {
 
     std::string artistPath;
     if (track.isCompilation) {
-        artistPath = std::string("Music/") + kCompilationsFolder;
-        makeIndexedFolder(artistPath, kCompilationsFolder, "list.csv",
-                          indexRow(kCompilationsFolder, kCompilationsFolder), kCompilationsFolder);
+        makeIndexedFolder("Music", kCompilationsFolder, "list.csv",
+                          indexRow(kCompilationsFolder, kCompilationsFolder), kCompilationsFolder,
+                          artistPath);
     } else {
-        std::string artistName = windowsFolderName(track.artistFolderSjis);
-        artistPath = "Music/" + artistName;
         const std::string& shown = track.hasAlbumArtist ? track.albumArtist : track.artist;
-        makeIndexedFolder(artistPath, artistName, "list.csv", indexRow(track.artistFolder, shown),
-                          track.artistFolder);
+        makeIndexedFolder("Music", windowsFolderName(track.artistFolderSjis), "list.csv",
+                          indexRow(track.artistFolder, shown), track.artistFolder, artistPath);
     }
 
-    std::string albumName = windowsFolderName(track.albumFolderSjis);
-    std::string albumPath = artistPath + "/" + albumName;
-    track.albumFolderCreated =
-        makeIndexedFolder(albumPath, albumName, artistPath + "/list.csv",
-                          indexRow(track.albumFolder, track.album), track.albumFolder);
+    std::string albumPath;
+    track.albumFolderCreated = makeIndexedFolder(
+        artistPath, windowsFolderName(track.albumFolderSjis), artistPath + "/list.csv",
+        indexRow(track.albumFolder, track.album), track.albumFolder, albumPath);
 
     if (track.fileName.empty()) {
         mergeIntoErrorList(row);
@@ -107,6 +122,7 @@ void placeTrack() {
 
 void beginOrganising() {
     foldersTried.clear();
+    platform::forgetEntryNames();
 }
 
 void organiseTrack() {
