@@ -24,9 +24,9 @@ std::unordered_map<std::string, std::string> foldersTried;
 // its row in the index list `listPath`; sets `path` to the folder's path. True only when
 // this call made the folder. A name that Windows refuses fails on every build, as it would
 // on Windows, and so does a name that differs from an existing entry's only in letter case:
-// `path` then leads to that entry, so every build makes the same tree. The row is journaled
-// before the folder is made: a run stopped in between still leaves the next run a way to
-// the row.
+// `path` then leads to that entry, so every build makes the same tree. An entry known to
+// exist is neither made again nor journaled. The row is journaled before the folder is
+// made: a run stopped in between still leaves the next run a way to the row.
 bool makeIndexedFolder(const std::string& parent, const std::string& name,
                        const std::string& listPath, const std::string& row, const std::string& key,
                        std::string& path) {
@@ -42,11 +42,12 @@ bool makeIndexedFolder(const std::string& parent, const std::string& name,
         foldersTried.emplace(path, path);
         return false;
     }
-    const std::string onDisk = platform::entryName(parent, name);
+    std::string onDisk;
+    const bool exists = platform::findEntry(parent, name, onDisk);
     const std::string asked = path;
     path = parent + '/' + onDisk;
     foldersTried.emplace(asked, path);
-    if (onDisk != name) {
+    if (exists) {
         return false;
     }
     journalIndexRow(listPath, row, key, path);

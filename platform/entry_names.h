@@ -8,15 +8,17 @@
 
 namespace platform {
 
-// The name by which `name` (code page 932) is to be used in the folder `folder`: the name
-// of an existing entry of the folder that Windows would take for `name` (see
-// encoding/letter_case.h), or else `name` itself. Of entries that all differ from `name`
-// only in letter case (left by something other than Windows), the one spelt exactly like
-// it wins, else the first in byte order. On Windows `name` itself, which the file system
-// resolves. Elsewhere each folder is read once, at its first look-up (a folder that cannot
-// be read counts as empty), and the folders made since, told through folderMade, are
-// known without reading. Never fails.
-std::string entryName(const std::string& folder, const std::string& name);
+// Looks for the entry `name` (code page 932) of the folder `folder` as Windows would: an
+// existing entry whose name equals `name` without regard to letter case (see
+// encoding/letter_case.h) is that entry. Sets `onDisk` to the name under which to use it:
+// the entry's own name when there is one, else `name`. Of entries that all differ from
+// `name` only in letter case (left by something other than Windows), the one spelt
+// exactly like it wins, else the first in byte order. True when the entry is known to
+// exist. On Windows, whose file system resolves names itself, `onDisk` is `name` and the
+// answer is false. Elsewhere each folder is read once, at its first look-up (a folder that
+// cannot be read counts as empty), and the folders made since, told through folderMade,
+// are known without reading. Never fails.
+bool findEntry(const std::string& folder, const std::string& name, std::string& onDisk);
 
 // Tells the look-ups that the folder `name` was just created, empty, in `folder`.
 void folderMade(const std::string& folder, const std::string& name);

@@ -54,14 +54,15 @@ FolderEntries& entriesOf(const std::string& folder) {
 
 }  // namespace
 
-std::string entryName(const std::string& folder, const std::string& name) {
+bool findEntry(const std::string& folder, const std::string& name, std::string& onDisk) {
     const FolderEntries& entries = entriesOf(folder);
     auto found = entries.byFoldedName.find(foldLetterCase(name));
-    if (found == entries.byFoldedName.end() ||
-        (found->second != name && entries.sharingTheirFold.count(name) > 0)) {
-        return name;
+    if (found == entries.byFoldedName.end()) {
+        onDisk = name;
+        return false;
     }
-    return found->second;
+    onDisk = entries.sharingTheirFold.count(name) > 0 ? name : found->second;
+    return true;
 }
 
 void folderMade(const std::string& folder, const std::string& name) {

@@ -2,8 +2,9 @@
 
 namespace platform {
 
-std::string entryName(const std::string&, const std::string& name) {
-    return name;
+bool findEntry(const std::string&, const std::string& name, std::string& onDisk) {
+    onDisk = name;
+    return false;
 }
 
 void folderMade(const std::string&, const std::string&) {}
