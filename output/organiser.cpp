@@ -1,36 +1,55 @@
 #include "output/organiser.h"
 
-#include <unordered_set>
+#include <unordered_map>
 
 #include "library/track_record.h"
 #include "output/artwork.h"
 #include "output/folder_names.h"
 #include "output/list_rows.h"
 #include "output/list_store.h"
+#include "platform/entry_names.h"
 #include "platform/files.h"
 
 namespace {
 
 const char* const kCompilationsFolder = "Compilations";
 
-// Every folder this run has tried to make. Most tracks share their folders with the tracks
-// before them, and a second attempt to make a folder gives what the first one gave (made
-// now, or there already): remembering the attempts saves two failing system calls per
-// track, a third of a large run's time.
-std::unordered_set<std::string> foldersTried;
+// Every folder this run has looked for, by the path a track gave it, with the path it has on
+// disk. Most tracks share their folders with the tracks before them, and a second attempt
+// to make a folder gives what the first one gave (made now, or there already): remembering
+// the attempts saves two failing system calls per track, a third of a large run's time.
+std::unordered_map<std::string, std::string> foldersTried;
 
-// Makes the folder `name` at `path`, unless this run has tried to already, and gives it its
-// row in the index list `listPath`. True only when this call made the folder. A name that
-// Windows refuses fails on every build, as it would on Windows, so every build makes the
-// same tree. The row, and for an album folder the music file of its picture
-// (`pictureSource`), are journaled before the folder is made: a run stopped in between still
-// leaves the next run a way to them. A folder whose row cannot be journaled is not made.
-bool makeIndexedFolder(const std::string& path, const std::string& name,
+// Makes the folder `name` in `parent`, unless this run has tried to already, and gives it
+// its row in the index list `listPath`; sets `path` to the folder's path. True only when
+// this call made the folder. A name that Windows refuses fails on every build, as it would
+// on Windows, and so does a name that differs from an existing entry's only in letter case:
+// `path` then leads to that entry, so every build makes the same tree. An entry known to
+// exist is neither made again nor journaled. The row, and for an album folder the music file
+// of its picture (`pictureSource`), are journaled before the folder is made: a run stopped
+// in between still leaves the next run a way to them. A folder whose row cannot be journaled
+// is not made.
+bool makeIndexedFolder(const std::string& parent, const std::string& name,
                        const std::string& listPath, const std::string& row, const std::string& key,
-                       const std::string* pictureSource = nullptr) {
+                       std::string& path, const std::string* pictureSource = nullptr) {
+    path = parent + '/' + name;
+    auto tried = foldersTried.find(path);
+    if (tried != foldersTried.end()) {
+        path = tried->second;
+        return false;
+    }
     // An empty name is the parent folder itself (a track without a file name), which no
     // call makes.
-    if (name.empty() || !foldersTried.insert(path).second || !windowsAcceptsFolderName(name)) {
+    if (name.empty() || !windowsAcceptsFolderName(name)) {
+        foldersTried.emplace(path, path);
+        return false;
+    }
+    std::string onDisk;
+    const bool exists = platform::findEntry(parent, name, onDisk);
+    const std::string asked = path;
+    path = parent + '/' + onDisk;
+    foldersTried.emplace(asked, path);
+    if (exists) {
         return false;
     }
     if (pictureSource) {
@@ -42,6 +61,7 @@ bool makeIndexedFolder(const std::string& path, const std::string& name,
         }
         return false;
     }
+    platform::folderMade(parent, name);
     mergeListRow(listPath, row, key);
     return true;
 }
@@ -79,22 +99,19 @@ void placeTrack() {
 
     std::string artistPath;
     if (track.isCompilation) {
-        artistPath = std::string("Music/") + kCompilationsFolder;
-        makeIndexedFolder(artistPath, kCompilationsFolder, "list.csv",
-                          indexRow(kCompilationsFolder, kCompilationsFolder), kCompilationsFolder);
+        makeIndexedFolder("Music", kCompilationsFolder, "list.csv",
+                          indexRow(kCompilationsFolder, kCompilationsFolder), kCompilationsFolder,
+                          artistPath);
     } else {
-        std::string artistName = windowsFolderName(track.artistFolderSjis);
-        artistPath = "Music/" + artistName;
         const std::string& shown = track.hasAlbumArtist ? track.albumArtist : track.artist;
-        makeIndexedFolder(artistPath, artistName, "list.csv", indexRow(track.artistFolder, shown),
-                          track.artistFolder);
+        makeIndexedFolder("Music", windowsFolderName(track.artistFolderSjis), "list.csv",
+                          indexRow(track.artistFolder, shown), track.artistFolder, artistPath);
     }
 
-    std::string albumName = windowsFolderName(track.albumFolderSjis);
-    std::string albumPath = artistPath + "/" + albumName;
-    track.albumFolderCreated = makeIndexedFolder(albumPath, albumName, artistPath + "/list.csv",
-                                                 indexRow(track.albumFolder, track.album),
-                                                 track.albumFolder, &track.location);
+    std::string albumPath;
+    track.albumFolderCreated = makeIndexedFolder(
+        artistPath, windowsFolderName(track.albumFolderSjis), artistPath + "/list.csv",
+        indexRow(track.albumFolder, track.album), track.albumFolder, albumPath, &track.location);
 
     if (track.fileName.empty()) {
         mergeIntoErrorList(row);
@@ -114,6 +131,7 @@ void placeTrack() {
 
 void beginOrganising() {
     foldersTried.clear();
+    platform::forgetEntryNames();
 }
 
 void organiseTrack() {

@@ -1,9 +1,10 @@
 #!/bin/sh
 # Runs the POSIX program and the Windows program (under Wine) on the same exports and checks
 # that they leave the same output: the same folders and files, every list, error note and
-# picture byte for byte, and the same console text and exit status.
+# picture byte for byte, and the same console text and exit status. It also checks that
+# every folder below Music/ has exactly one row in its parent's index list.
 #
-#   compare_builds.sh POSIX_PROGRAM WINDOWS_PROGRAM RUNNER...
+#   compare_builds.sh [--export EXPORT]... POSIX_PROGRAM WINDOWS_PROGRAM RUNNER...
 #
 # RUNNER is the command that runs a Windows program, e.g. tests/windows/wine.sh PREFIX with
 # an absolute PREFIX.
@@ -11,6 +12,8 @@
 # with a files.tsv: one line per file to put in the working folder, "<path below
 # tests/data><TAB><path below the working folder>". Music files go below Media/. Every
 # export is run twice in the same folder, as users run the program again after adding music.
+# Each --export EXPORT replaces them with an export of one's own: a folder laid out like
+# those, or an export file, which is put in the working folder as "iTunes Music Library.xml".
 #
 # The POSIX program names its folders with code page 932 bytes as they are; Wine stores the
 # names that the Windows program gives in code page 932 as UTF-8. The POSIX program's names
@@ -18,8 +21,15 @@
 # valid code page 932, or that decodes to another name than Windows made, is a difference.
 set -eu
 
+exports=""
+while [ $# -gt 0 ] && [ "$1" = --export ]; do
+    [ $# -ge 2 ] || break
+    exports="$exports$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+"
+    shift 2
+done
 if [ $# -lt 3 ]; then
-    echo "usage: $0 POSIX_PROGRAM WINDOWS_PROGRAM RUNNER..." >&2
+    echo "usage: $0 [--export EXPORT]... POSIX_PROGRAM WINDOWS_PROGRAM RUNNER..." >&2
     exit 2
 fi
 
@@ -50,7 +60,9 @@ difference() {
 # Lays out the export $1 in the fresh working folder $2 and lists its files in $2.inputs.
 prepare() {
     mkdir -p "$2"
-    if [ -f "$1/files.tsv" ]; then
+    if [ -f "$1" ]; then
+        cp "$1" "$2/iTunes Music Library.xml"
+    elif [ -f "$1/files.tsv" ]; then
         while IFS=$tab read -r source target; do
             mkdir -p "$2/$(dirname "$target")"
             cp "$data/$source" "$2/$target"
@@ -86,8 +98,25 @@ decode_names() {
     done <"$1.names"
 }
 
-for export in "$root/sample" "$data"/exports/*; do
-    name=$(basename "$export")
+# Checks that the folder $1 holds as many folders as its index list $2 holds rows: a folder
+# the program makes gets exactly one row, and a row only comes with the folder it names.
+check_index_rows() {
+    folders=$(find "$1" -mindepth 1 -maxdepth 1 -type d | wc -l)
+    rows=0
+    if [ -f "$2" ]; then
+        rows=$(grep -c . "$2" || true)
+    fi
+    if [ "$folders" -ne "$rows" ]; then
+        difference "$3: $folders folders in ${1#"$work"/}, $rows rows in its index list"
+    fi
+}
+
+if [ -z "$exports" ]; then
+    exports=$(printf '%s\n' "$root/sample" "$data"/exports/*)
+fi
+printf '%s\n' "$exports" | grep . >"$work/exports"
+while IFS= read -r export; do
+    name=$(basename "$export" .xml)
     posix="$work/$name/posix"
     windows="$work/$name/windows"
     prepare "$export" "$posix"
@@ -122,9 +151,19 @@ for export in "$root/sample" "$data"/exports/*; do
     else
         difference "$name: the output trees differ"
     fi
-done
+    for build in posix windows; do
+        tree="$work/$name/$build"
+        if [ -d "$tree/Music" ]; then
+            check_index_rows "$tree/Music" "$tree/list.csv" "$name ($build)"
+            find "$tree/Music" -mindepth 1 -maxdepth 1 -type d >"$tree.artists"
+            while IFS= read -r artist; do
+                check_index_rows "$artist" "$artist/list.csv" "$name ($build)"
+            done <"$tree.artists"
+        fi
+    done
+done <"$work/exports"
 
 if [ "$failures" -ne 0 ]; then
-    echo "$failures difference(s) between the builds" >&2
+    echo "$failures check(s) failed" >&2
     exit 1
 fi

@@ -223,4 +223,34 @@ TEST(Organiser, EmptyArtistNameDoesNotMoveTheAlbumUp) {
               (std::vector<std::string>{"B", "B/C", "B/C/list.csv", "B/list.csv"}));
 }
 
+TEST(Organiser, FolderNamesThatDifferOnlyInLetterCaseNameOneFolder) {
+    ScopedTempFolder folder;
+    // ASCII and full-width letters fold; the trail bytes of "\x83\x41" and "\x83\x61" do not.
+    const std::string wide = "%EF%BC%A1%EF%BC%A2%EF%BC%A3", narrow = "%EF%BD%81%EF%BD%82%EF%BD%83";
+    run({track("Media/Music/Abc/Album/1.mp3", "a"), track("Media/Music/ABC/ALBUM/2.mp3", "b"),
+         track("Media/Music/" + wide + "/" + narrow + "/3.mp3", "c"),
+         track("Media/Music/" + narrow + "/" + wide + "/4.mp3", "d"),
+         track("Media/Music/%E3%82%A2/x/5.mp3", "e"), track("Media/Music/%E3%83%82/x/6.mp3", "f")});
+    // A second run finds the folders of the first whatever their letter case.
+    run({track("Media/Music/abc/album/7.mp3", "g"),
+         track("Media/Music/" + narrow + "/" + narrow + "/8.mp3", "h")});
+    const std::string fullWidth = "\x82\x60\x82\x61\x82\x62";
+    const std::string album = fullWidth + "/\x82\x81\x82\x82\x82\x83";
+    EXPECT_EQ(listTree("Music"),
+              (std::vector<std::string>{"Abc", "Abc/Album", "Abc/Album/list.csv", "Abc/list.csv",
+                                        fullWidth, fullWidth + "/list.csv", album,
+                                        album + "/list.csv", "\x83\x41", "\x83\x41/list.csv",
+                                        "\x83\x41/x", "\x83\x41/x/list.csv", "\x83\x61",
+                                        "\x83\x61/list.csv", "\x83\x61/x", "\x83\x61/x/list.csv"}));
+    const auto rows = [](const std::string& path) {
+        const std::string text = readFile(path);
+        return std::count(text.begin(), text.end(), '\n');
+    };
+    EXPECT_EQ(rows("list.csv"), 4);
+    EXPECT_EQ(rows("Music/Abc/list.csv"), 1);
+    EXPECT_EQ(rows("Music/" + fullWidth + "/list.csv"), 1);
+    EXPECT_EQ(rows("Music/Abc/Album/list.csv"), 3);
+    EXPECT_EQ(rows("Music/" + album + "/list.csv"), 3);
+}
+
 }  // namespace
