@@ -36,11 +36,7 @@ bool refill(LibraryStream& stream) {
 
 bool openLibrary(const std::string& path) {
     closeLibrary();
-    // Some systems open a folder for reading as if it were a file; it is no export.
-    if (!platform::folderIdentity(path).empty()) {
-        return false;
-    }
-    std::FILE* file = platform::openFile(path, "rb");
+    std::FILE* file = platform::openInputFile(path);
     if (!file) {
         return false;
     }
@@ -95,8 +91,7 @@ bool lineIs(std::string_view text) {
     return currentLine == text;
 }
 
-std::string extractBetween(std::string_view open, std::string_view close,
-                           const std::string& line) {
+std::string extractBetween(std::string_view open, std::string_view close, const std::string& line) {
     std::size_t openAt = line.find(open);
     if (openAt == std::string::npos) {
         return line;

@@ -1,6 +1,7 @@
 // Runs under faults and on hostile input: the run goes on, prints only what it always
 // prints, loses no row already on disk, and writes nothing outside its working folder.
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -104,6 +105,61 @@ TEST(Faults, MusicFilesThatVanishOrCannotBeRead) {
     EXPECT_TRUE(fs::exists("Music/A/Gone/list.csv"));
     EXPECT_TRUE(fs::exists("Music/A/Folder/list.csv"));
     EXPECT_FALSE(fs::exists("Music/A/Gone/img.png") || fs::exists("Music/A/Gone/img.jpg"));
+}
+
+// Links, named pipes and devices planted where the program keeps its own files and folders:
+// the run ends as usual, reads and writes nothing outside its working folder, and leaves
+// what was planted; a linked folder is a name that cannot be used, so its tracks go to the
+// error list.
+TEST(Faults, LinksAndPipesInTheOutputTree) {
+    struct Planted {
+        std::string place;
+        std::string linkTo;  // empty for a named pipe
+        int errorRows;       // rows of errlist.csv afterwards; -1 when it is the pipe
+    };
+    const Planted cases[] = {
+        {"Music", "../outside", 3},
+        {"Music/A", "../../outside", 3},
+        {"Music/A/B", "../../../outside", 3},
+        {"list.csv", "../outside/file", 1},
+        {"list.csv", "/dev/zero", 1},
+        {"list.csv.bunkai-new", "../outside/file", 1},
+        {"errlist.csv.bunkai-new", "../outside/file", 1},
+        {"err.csv", "../outside/file", 1},
+        {"bunkai.journal", "../outside/none", 1},
+        {"bunkai.journal", "", 1},
+        {"list.csv", "", 1},
+        {"errlist.csv", "", -1},
+        {"Music/A/B/list.csv", "", 3},
+        {"err.csv", "", 1},
+    };
+    for (const Planted& planted : cases) {
+        SCOPED_TRACE(planted.place + " -> " + planted.linkTo);
+        ScopedTempFolder folder;
+        fs::create_directory("outside");
+        writeFile("outside/file", "1,1,k,secret\r\n");
+        fs::create_directories("work/" + fs::path(planted.place).parent_path().string());
+        writeFile("work/x.xml", exportText({track("Media/Music/A/B/1.mp3", "one"),
+                                            track("Media/Music/A/B/%zz.mp3", "noted"),
+                                            {{"Name", "<string>cloud</string>"}}}));
+        fs::current_path("work");
+        if (planted.linkTo.empty()) {
+            ASSERT_EQ(mkfifo(planted.place.c_str(), 0666), 0);
+        } else {
+            fs::create_symlink(planted.linkTo, planted.place);
+        }
+        const fs::file_type type = fs::symlink_status(planted.place).type();
+        RunResult run = runProgram({"x.xml"});
+        EXPECT_EQ(run.exitStatus, 0);
+        EXPECT_EQ(run.output, completeOutput(3));
+        EXPECT_EQ(fs::symlink_status(planted.place).type(), type);
+        if (planted.errorRows >= 0) {
+            std::string errors = readFile("errlist.csv");
+            EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), planted.errorRows);
+        }
+        EXPECT_EQ(listTree("../outside"), std::vector<std::string>{"file"});
+        EXPECT_EQ(readFile("../outside/file"), "1,1,k,secret\r\n");
+    }
 }
 
 // A small file system of its own, mounted for the test; needs root.
