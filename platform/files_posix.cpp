@@ -1,6 +1,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#ifdef SYS_openat2
+#include <linux/openat2.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -24,32 +29,70 @@ void closeFolder(int folder) {
     }
 }
 
-// Opens the folder that holds the last level of `path` by walking to it one level at a time
-// from the working folder (from the root for an absolute path), refusing a link at every
-// level: a link planted anywhere in the output tree could otherwise lead outside the working
-// folder. `leaf` receives the last level's name. -1 when a level is missing, is no folder or
-// is a link (errno says which); else a descriptor for closeFolder.
-int openParentFolder(const std::string& path, std::string& leaf) {
-    std::size_t slash = path.rfind('/');
+// openWithoutLinks on systems without a call that does it in one step: one level at a time
+// from the working folder (from the root for an absolute path).
+int walkWithoutLinks(const std::string& path, int flags, mode_t mode) {
     std::size_t at = 0;
     int folder = AT_FDCWD;
     if (!path.empty() && path[0] == '/') {
         folder = ::open("/", kFolderFlags);
         at = 1;
     }
-    while (folder != -1 && slash != std::string::npos && at <= slash) {
-        std::size_t end = path.find('/', at);
-        if (end > at) {
-            int next = ::openat(folder, path.substr(at, end - at).c_str(), kFolderFlags);
+    std::size_t slash;
+    while (folder != -1 && (slash = path.find('/', at)) != std::string::npos) {
+        if (slash > at) {
+            int next = ::openat(folder, path.substr(at, slash - at).c_str(), kFolderFlags);
             int error = errno;
             closeFolder(folder);
             errno = error;
             folder = next;
         }
-        at = end + 1;
+        at = slash + 1;
     }
-    leaf = slash == std::string::npos ? path : path.substr(slash + 1);
-    return folder;
+    if (folder == -1) {
+        return -1;
+    }
+    int descriptor = ::openat(folder, path.c_str() + at, flags | O_NOFOLLOW, mode);
+    int error = errno;
+    closeFolder(folder);
+    errno = error;
+    return descriptor;
+}
+
+// Opens `path` with `flags` without following a link at any level of it: a link planted
+// anywhere in the output tree could otherwise lead outside the working folder. -1 (errno
+// set: ELOOP for a link) on failure.
+int openWithoutLinks(const std::string& path, int flags) {
+    const mode_t mode = (flags & O_CREAT) ? 0666 : 0;
+#ifdef RESOLVE_NO_SYMLINKS
+    // Linux resolves the whole path in one call; older kernels lack it.
+    static bool walkInstead = false;
+    if (!walkInstead) {
+        struct open_how how = {};
+        how.flags = static_cast<unsigned long long>(flags | O_NOFOLLOW);
+        how.mode = mode;
+        how.resolve = RESOLVE_NO_SYMLINKS;
+        long descriptor = ::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
+        if (descriptor >= 0 || errno != ENOSYS) {
+            return static_cast<int>(descriptor);
+        }
+        walkInstead = true;
+    }
+#endif
+    return walkWithoutLinks(path, flags, mode);
+}
+
+// Opens the folder that holds the last level of `path`, with no link followed on the way.
+// `leaf` receives the last level's name. -1 when a level is missing, is no folder or is a
+// link (errno says which); else a descriptor for closeFolder.
+int openParentFolder(const std::string& path, std::string& leaf) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        leaf = path;
+        return AT_FDCWD;
+    }
+    leaf = path.substr(slash + 1);
+    return openWithoutLinks(slash == 0 ? "/" : path.substr(0, slash), kFolderFlags);
 }
 
 // Takes over an open descriptor as a stream in `mode` when it is a regular file: a named pipe
@@ -78,20 +121,10 @@ std::FILE* adoptRegularFile(int descriptor, const char* mode, bool truncate) {
     return file;
 }
 
-// Opens the program's own file `path` with `flags` (O_NOFOLLOW and O_NONBLOCK added), with
-// no link followed at any level.
+// Opens the program's own file `path` with `flags`, without waiting and without following
+// a link.
 int openOwnFile(const std::string& path, int flags) {
-    std::string leaf;
-    int folder = openParentFolder(path, leaf);
-    if (folder == -1) {
-        return -1;
-    }
-    int descriptor =
-        ::openat(folder, leaf.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-    int error = errno;
-    closeFolder(folder);
-    errno = error;
-    return descriptor;
+    return openWithoutLinks(path, flags | O_NONBLOCK | O_CLOEXEC);
 }
 
 }  // namespace
@@ -155,12 +188,23 @@ bool replaceFile(const std::string& source, const std::string& target) {
     std::string sourceLeaf;
     std::string targetLeaf;
     int sourceFolder = openParentFolder(source, sourceLeaf);
-    int targetFolder = openParentFolder(target, targetLeaf);
+    // Mostly both lie in one folder, which is then opened once.
+    const std::size_t targetFolderLength = target.rfind('/') + 1;  // 0 without a '/'
+    const bool oneFolder =
+        source.compare(0, source.size() - sourceLeaf.size(), target, 0, targetFolderLength) == 0;
+    int targetFolder = sourceFolder;
+    if (oneFolder) {
+        targetLeaf = target.substr(targetFolderLength);
+    } else {
+        targetFolder = openParentFolder(target, targetLeaf);
+    }
     bool moved =
         sourceFolder != -1 && targetFolder != -1 &&
         ::renameat(sourceFolder, sourceLeaf.c_str(), targetFolder, targetLeaf.c_str()) == 0;
     closeFolder(sourceFolder);
-    closeFolder(targetFolder);
+    if (!oneFolder) {
+        closeFolder(targetFolder);
+    }
     return moved;
 }
 
