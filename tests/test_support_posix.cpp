@@ -36,6 +36,10 @@ std::string fromPath(const std::filesystem::path& path) {
     return path.generic_string();
 }
 
+bool makeFolderLink(const std::string& link, const std::string& target) {
+    return symlink(target.c_str(), link.c_str()) == 0;
+}
+
 bool limitFileWrites(long long bytes) {
     struct rlimit limit;
     if (getrlimit(RLIMIT_FSIZE, &limit) != 0) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/code_page.h"
 #include "tests/test_support.h"
 
@@ -76,6 +78,33 @@ std::string fromPath(const std::filesystem::path& path) {
     std::string bytes(static_cast<std::size_t>(length), '\0');
     WideCharToMultiByte(CP_ACP, 0, wide.data(), size, &bytes[0], length, nullptr, nullptr);
     return bytes;
+}
+
+bool makeFolderLink(const std::string& link, const std::string& target) {
+    std::string windowsTarget = target;
+    std::replace(windowsTarget.begin(), windowsTarget.end(), '/', '\\');
+    CreateSymbolicLinkA(
+        link.c_str(), windowsTarget.c_str(),
+        SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    auto isLink = [&link] {
+        DWORD attributes = GetFileAttributesA(link.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    };
+    if (!isLink()) {
+        // Wine reports success without making the link; a link made by the system under it,
+        // which Wine starts like any program, shows as a reparse point.
+        std::string command = "Z:\\bin\\ln -s " + quoted(target) + ' ' + quoted(link);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &process)) {
+            WaitForSingleObject(process.hProcess, INFINITE);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+    }
+    return isLink();
 }
 
 bool limitFileWrites(long long) {
