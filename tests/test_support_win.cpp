@@ -90,18 +90,29 @@ bool makeFolderLink(const std::string& link, const std::string& target) {
         DWORD attributes = GetFileAttributesA(link.c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
     };
-    if (!isLink()) {
-        // Wine reports success without making the link; a link made by the system under it,
-        // which Wine starts like any program, shows as a reparse point.
-        std::string command = "Z:\\bin\\ln -s " + quoted(target) + ' ' + quoted(link);
+    // Wine reports success without making the link. A link made by the system under it
+    // shows as a reparse point; Wine starts that system's programs like any other, but not
+    // always in the current folder (so the link's path is given whole), and without a
+    // process to wait for (so the link is waited for).
+    using UnixFileName = char*(CDECL*)(LPCWSTR);
+    auto unixFileName = reinterpret_cast<UnixFileName>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    wchar_t fullPath[MAX_PATH];
+    if (!isLink() && unixFileName &&
+        GetFullPathNameW(toPath(link).c_str(), MAX_PATH, fullPath, nullptr) > 0) {
+        char* unixLink = unixFileName(fullPath);
+        std::string command = "Z:\\bin\\ln -s " + quoted(target) + ' ' + quoted(unixLink);
+        HeapFree(GetProcessHeap(), 0, unixLink);
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process = {};
         if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                            &startup, &process)) {
-            WaitForSingleObject(process.hProcess, INFINITE);
             CloseHandle(process.hProcess);
             CloseHandle(process.hThread);
+            for (int wait = 0; wait < 500 && !isLink(); ++wait) {
+                Sleep(10);
+            }
         }
     }
     return isLink();
