@@ -65,7 +65,8 @@ int walkWithoutLinks(const std::string& path, int flags, mode_t mode) {
 int openWithoutLinks(const std::string& path, int flags) {
     const mode_t mode = (flags & O_CREAT) ? 0666 : 0;
 #ifdef RESOLVE_NO_SYMLINKS
-    // Linux resolves the whole path in one call; older kernels lack it.
+    // Linux resolves the whole path in one call. Older kernels lack it (ENOSYS), and some
+    // container sandboxes refuse calls they do not know (EPERM): the walk then does it.
     static bool walkInstead = false;
     if (!walkInstead) {
         struct open_how how = {};
@@ -73,7 +74,7 @@ int openWithoutLinks(const std::string& path, int flags) {
         how.mode = mode;
         how.resolve = RESOLVE_NO_SYMLINKS;
         long descriptor = ::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
-        if (descriptor >= 0 || errno != ENOSYS) {
+        if (descriptor >= 0 || (errno != ENOSYS && errno != EPERM)) {
             return static_cast<int>(descriptor);
         }
         walkInstead = true;
