@@ -91,7 +91,8 @@ bool lineIs(std::string_view text) {
     return currentLine == text;
 }
 
-std::string extractBetween(std::string_view open, std::string_view close, const std::string& line) {
+std::string extractBetween(std::string_view open, std::string_view close,
+                           const std::string& line) {
     std::size_t openAt = line.find(open);
     if (openAt == std::string::npos) {
         return line;
