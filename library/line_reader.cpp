@@ -36,11 +36,7 @@ bool refill(LibraryStream& stream) {
 
 bool openLibrary(const std::string& path) {
     closeLibrary();
-    // Some systems open a folder for reading as if it were a file; it is no export.
-    if (!platform::folderIdentity(path).empty()) {
-        return false;
-    }
-    std::FILE* file = platform::openFile(path, "rb");
+    std::FILE* file = platform::openInputFile(path);
     if (!file) {
         return false;
     }

@@ -24,8 +24,8 @@ struct LibraryStream {
 extern LibraryStream libraryStream;
 extern std::string currentLine;
 
-// Opens the export for reading; false when it cannot be opened or is a folder. Any
-// earlier stream is closed first.
+// Opens the export for reading; false when it cannot be opened or is no regular file (a
+// folder, a pipe, a device). Any earlier stream is closed first.
 bool openLibrary(const std::string& path);
 
 // Closes the export; harmless when nothing is open.

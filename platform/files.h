@@ -1,5 +1,12 @@
 // The program's only door to the file system. Paths are byte strings handed to the
 // operating system unchanged: code page 932 on Windows, UTF-8 on POSIX systems.
+//
+// The output tree may hold anything a user or an attacker left there. The program's own
+// files and folders (everything below but pathExists, openInputFile and openMusicFile) are
+// reached without following a link, junction or other reparse point at any level of their
+// path: such a link counts as a name that cannot be used, and the call fails as it would for
+// a refused name. Files are opened only when they are regular files on a disk, and opening
+// never waits, so a named pipe or a device in place of a list fails at once.
 #pragma once
 
 #include <cstdio>
@@ -8,12 +15,39 @@
 namespace platform {
 
 // Creates one folder level. True only when this call created the folder: an existing
-// folder, a missing parent and a refused name all give false.
+// folder or link, a missing parent, a link among the parents and a refused name all give
+// false.
 bool makeFolder(const std::string& path);
 
-// Opens a file like fopen with the given mode; nullptr on failure. Callers always use
-// binary modes: text line ends are the program's own business (see text_file.h).
+// Opens one of the program's own files like fopen with the given mode ("rb", "wb", "ab",
+// with or without "+"); nullptr on failure, with errno ENOENT when the file or a folder on
+// its path does not exist. A link at any level, or anything but a regular file, gives
+// nullptr and is left unchanged ("wb" empties the file only once it is known to be a
+// regular file). Callers always use binary modes: text line ends are the program's own
+// business (see text_file.h).
 std::FILE* openFile(const std::string& path, const char* mode);
+
+// Writing a file whole, so that a reader sees either the old or the new one, and no link or
+// file planted beside it is ever written through:
+//
+//   std::string replacement;
+//   std::FILE* file = createReplacementFile(target, replacement);
+//   ... write to file ...
+//   bool done = file && commitReplacementFile(file, replacement, target, writtenInFull);
+//
+// createReplacementFile creates a new, empty file for binary writing in the folder of
+// `target`, under a name no other file has and no other run uses at the same time (the
+// target's name, the process id, a counter and ".bunkai-new"). It is created exclusively
+// (POSIX O_CREAT|O_EXCL|O_NOFOLLOW, Windows CREATE_NEW), so nothing standing there already
+// is opened. `replacementPath` receives its path. nullptr when it cannot be created.
+std::FILE* createReplacementFile(const std::string& target, std::string& replacementPath);
+
+// Closes `file` from createReplacementFile and, when `complete` is true and the close
+// succeeds, moves it over `target` (see replaceFile; a link at `target` is replaced, not
+// followed). On any failure the replacement file is removed, `target` is left as it was, and
+// the result is false.
+bool commitReplacementFile(std::FILE* file, const std::string& replacementPath,
+                           const std::string& target, bool complete);
 
 // Moves the position of `file` to `offset` bytes from its start, with 64-bit offsets.
 // False on failure.
@@ -24,7 +58,8 @@ bool seekFile(std::FILE* file, long long offset);
 // for the caller to remove and `target` is untouched.
 bool replaceFile(const std::string& source, const std::string& target);
 
-// Removes a file. False when it could not be removed (or did not exist).
+// Removes one of the program's own files: only a regular file, never what a link, a pipe
+// or a folder standing in its place is. False when nothing was removed.
 bool removeFile(const std::string& path);
 
 // True when `path` names an existing file or folder.
@@ -32,12 +67,17 @@ bool pathExists(const std::string& path);
 
 // A text that tells the folder at `path` apart from every other folder, whatever path
 // names it (on Windows, paths that differ in letter case can name the same folder).
-// Empty when there is no such folder.
+// Empty when there is no such folder, or when a level of `path` is a link.
 std::string folderIdentity(const std::string& path);
 
 // The local path of a file URL, given the URL's decoded path text (UTF-8, cut at a zero
 // byte): on Windows in its ANSI code page, on POSIX systems the text itself.
 std::string localFilePath(const std::string& urlPath);
+
+// Opens a file that the user named (the export) for binary reading. Links are followed, as
+// any program follows them for a file it is given; nullptr when it cannot be opened or is no
+// regular file on a disk (a folder, a pipe, a device), without waiting for a pipe's writer.
+std::FILE* openInputFile(const std::string& path);
 
 // Opens a music file for binary reading by its local path. On POSIX systems a file URL's
 // path is absolute, but it comes relative from the URL: a relative path that names no file

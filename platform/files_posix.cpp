@@ -1,19 +1,178 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#ifdef SYS_openat2
+#include <linux/openat2.h>
+#endif
+
+#include <cerrno>
 #include <cstdio>
 
 #include "platform/files.h"
 
 namespace platform {
 
+namespace {
+
+#ifdef O_PATH
+const int kFolderFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+#else
+const int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+#endif
+
+// A folder opened by openParentFolder; AT_FDCWD stands for the working folder itself.
+void closeFolder(int folder) {
+    if (folder >= 0) {
+        ::close(folder);
+    }
+}
+
+// openWithoutLinks on systems without a call that does it in one step: one level at a time
+// from the working folder (from the root for an absolute path).
+int walkWithoutLinks(const std::string& path, int flags, mode_t mode) {
+    std::size_t at = 0;
+    int folder = AT_FDCWD;
+    if (!path.empty() && path[0] == '/') {
+        folder = ::open("/", kFolderFlags);
+        at = 1;
+    }
+    std::size_t slash;
+    while (folder != -1 && (slash = path.find('/', at)) != std::string::npos) {
+        if (slash > at) {
+            int next = ::openat(folder, path.substr(at, slash - at).c_str(), kFolderFlags);
+            int error = errno;
+            closeFolder(folder);
+            errno = error;
+            folder = next;
+        }
+        at = slash + 1;
+    }
+    if (folder == -1) {
+        return -1;
+    }
+    int descriptor = ::openat(folder, path.c_str() + at, flags | O_NOFOLLOW, mode);
+    int error = errno;
+    closeFolder(folder);
+    errno = error;
+    return descriptor;
+}
+
+// Opens `path` with `flags` without following a link at any level of it: a link planted
+// anywhere in the output tree could otherwise lead outside the working folder. -1 (errno
+// set: ELOOP for a link) on failure.
+int openWithoutLinks(const std::string& path, int flags) {
+    const mode_t mode = (flags & O_CREAT) ? 0666 : 0;
+#ifdef RESOLVE_NO_SYMLINKS
+    // Linux resolves the whole path in one call. Older kernels lack it (ENOSYS), and some
+    // container sandboxes refuse calls they do not know (EPERM): the walk then does it.
+    static bool walkInstead = false;
+    if (!walkInstead) {
+        struct open_how how = {};
+        how.flags = static_cast<unsigned long long>(flags | O_NOFOLLOW);
+        how.mode = mode;
+        how.resolve = RESOLVE_NO_SYMLINKS;
+        long descriptor = ::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
+        if (descriptor >= 0 || (errno != ENOSYS && errno != EPERM)) {
+            return static_cast<int>(descriptor);
+        }
+        walkInstead = true;
+    }
+#endif
+    return walkWithoutLinks(path, flags, mode);
+}
+
+// Opens the folder that holds the last level of `path`, with no link followed on the way.
+// `leaf` receives the last level's name. -1 when a level is missing, is no folder or is a
+// link (errno says which); else a descriptor for closeFolder.
+int openParentFolder(const std::string& path, std::string& leaf) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        leaf = path;
+        return AT_FDCWD;
+    }
+    leaf = path.substr(slash + 1);
+    return openWithoutLinks(slash == 0 ? "/" : path.substr(0, slash), kFolderFlags);
+}
+
+// Takes over an open descriptor as a stream in `mode` when it is a regular file: a named pipe
+// or a device in place of one of the program's files would block or never end. The
+// descriptor was opened without waiting; reads and writes wait again from here on. With
+// `truncate` the file is emptied once it is known to be a regular file. nullptr (errno set,
+// the descriptor closed) otherwise.
+std::FILE* adoptRegularFile(int descriptor, const char* mode, bool truncate) {
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    struct stat info;
+    int flags = ::fcntl(descriptor, F_GETFL);
+    std::FILE* file = nullptr;
+    int error = EINVAL;
+    if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && flags >= 0 &&
+        ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == 0 &&
+        (!truncate || ::ftruncate(descriptor, 0) == 0)) {
+        file = ::fdopen(descriptor, mode);
+        error = errno;
+    }
+    if (!file) {
+        ::close(descriptor);
+        errno = error;
+    }
+    return file;
+}
+
+// Opens the program's own file `path` with `flags`, without waiting and without following
+// a link.
+int openOwnFile(const std::string& path, int flags) {
+    return openWithoutLinks(path, flags | O_NONBLOCK | O_CLOEXEC);
+}
+
+}  // namespace
+
 bool makeFolder(const std::string& path) {
-    return ::mkdir(path.c_str(), 0777) == 0;
+    std::string leaf;
+    int folder = openParentFolder(path, leaf);
+    if (folder == -1) {
+        return false;
+    }
+    bool made = ::mkdirat(folder, leaf.c_str(), 0777) == 0;
+    closeFolder(folder);
+    return made;
 }
 
 std::FILE* openFile(const std::string& path, const char* mode) {
-    return std::fopen(path.c_str(), mode);
+    const std::string text = mode;
+    const bool both = text.find('+') != std::string::npos;
+    int flags = both ? O_RDWR : mode[0] == 'r' ? O_RDONLY : O_WRONLY;
+    if (mode[0] == 'w' || mode[0] == 'a') {
+        flags |= O_CREAT;
+    }
+    if (mode[0] == 'a') {
+        flags |= O_APPEND;
+    }
+    return adoptRegularFile(openOwnFile(path, flags), mode, mode[0] == 'w');
+}
+
+std::FILE* createReplacementFile(const std::string& target, std::string& replacementPath) {
+    // The process id keeps runs apart; a name left by an earlier process with the same id
+    // is passed over.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        replacementPath = target + '.' + std::to_string(::getpid()) + '-' +
+                          std::to_string(attempt) + ".bunkai-new";
+        int descriptor = openOwnFile(replacementPath, O_WRONLY | O_CREAT | O_EXCL);
+        if (descriptor >= 0) {
+            std::FILE* file = adoptRegularFile(descriptor, "wb", false);
+            if (!file) {
+                removeFile(replacementPath);
+            }
+            return file;
+        }
+        if (errno != EEXIST) {
+            return nullptr;
+        }
+    }
+    return nullptr;
 }
 
 bool seekFile(std::FILE* file, long long offset) {
@@ -27,11 +186,38 @@ bool seekFile(std::FILE* file, long long offset) {
 }
 
 bool replaceFile(const std::string& source, const std::string& target) {
-    return std::rename(source.c_str(), target.c_str()) == 0;
+    std::string sourceLeaf;
+    std::string targetLeaf;
+    int sourceFolder = openParentFolder(source, sourceLeaf);
+    // Mostly both lie in one folder, which is then opened once.
+    const std::size_t targetFolderLength = target.rfind('/') + 1;  // 0 without a '/'
+    const bool oneFolder =
+        source.compare(0, source.size() - sourceLeaf.size(), target, 0, targetFolderLength) == 0;
+    int targetFolder = sourceFolder;
+    if (oneFolder) {
+        targetLeaf = target.substr(targetFolderLength);
+    } else {
+        targetFolder = openParentFolder(target, targetLeaf);
+    }
+    bool moved =
+        sourceFolder != -1 && targetFolder != -1 &&
+        ::renameat(sourceFolder, sourceLeaf.c_str(), targetFolder, targetLeaf.c_str()) == 0;
+    closeFolder(sourceFolder);
+    if (!oneFolder) {
+        closeFolder(targetFolder);
+    }
+    return moved;
 }
 
 bool removeFile(const std::string& path) {
-    return ::unlink(path.c_str()) == 0;
+    std::string leaf;
+    int folder = openParentFolder(path, leaf);
+    struct stat info;
+    bool removed = folder != -1 &&
+                   ::fstatat(folder, leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                   S_ISREG(info.st_mode) && ::unlinkat(folder, leaf.c_str(), 0) == 0;
+    closeFolder(folder);
+    return removed;
 }
 
 bool pathExists(const std::string& path) {
@@ -40,8 +226,13 @@ bool pathExists(const std::string& path) {
 }
 
 std::string folderIdentity(const std::string& path) {
+    std::string leaf;
+    int folder = openParentFolder(path, leaf);
     struct stat info;
-    if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    bool known = folder != -1 && ::fstatat(folder, leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                 S_ISDIR(info.st_mode);
+    closeFolder(folder);
+    if (!known) {
         return {};
     }
     return std::to_string(info.st_dev) + ':' + std::to_string(info.st_ino);
@@ -51,34 +242,14 @@ std::string localFilePath(const std::string& urlPath) {
     return urlPath;
 }
 
-namespace {
-
-// Only a regular file is read: a device such as /dev/zero never ends, and a named pipe
-// that nobody writes to blocks even the opening, unless that does not wait.
-std::FILE* openRegularFile(const std::string& path) {
-    int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) {
-        return nullptr;
-    }
-    struct stat info;
-    int flags = ::fcntl(descriptor, F_GETFL);
-    std::FILE* file = nullptr;
-    if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && flags >= 0 &&
-        ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == 0) {
-        file = ::fdopen(descriptor, "rb");
-    }
-    if (!file) {
-        ::close(descriptor);
-    }
-    return file;
+std::FILE* openInputFile(const std::string& path) {
+    return adoptRegularFile(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC), "rb", false);
 }
 
-}  // namespace
-
 std::FILE* openMusicFile(const std::string& localPath) {
-    std::FILE* file = openRegularFile(localPath);
+    std::FILE* file = openInputFile(localPath);
     if (!file && !localPath.empty() && localPath[0] != '/') {
-        file = openRegularFile("/" + localPath);
+        file = openInputFile("/" + localPath);
     }
     return file;
 }

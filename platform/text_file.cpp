@@ -11,11 +11,6 @@ namespace platform {
 
 namespace {
 
-// The temporary file's name: beside the list, so that the move stays in one folder.
-std::string temporaryPathFor(const std::string& path) {
-    return path + ".bunkai-new";
-}
-
 bool writeAll(std::FILE* file, const std::string& bytes) {
     return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
            std::fflush(file) == 0;
@@ -72,18 +67,13 @@ TextRead readTextFile(const std::string& path, std::string& content) {
 }
 
 bool replaceTextFile(const std::string& path, const std::string& content) {
-    std::string temporary = temporaryPathFor(path);
-    std::FILE* file = openFile(temporary, "wb");
+    std::string replacement;
+    std::FILE* file = createReplacementFile(path, replacement);
     if (!file) {
         return false;
     }
     bool written = writeAll(file, toStoredText(content));
-    bool closed = std::fclose(file) == 0;
-    if (!written || !closed || !replaceFile(temporary, path)) {
-        removeFile(temporary);
-        return false;
-    }
-    return true;
+    return commitReplacementFile(file, replacement, path, written);
 }
 
 bool appendTextLine(const std::string& path, const std::string& line) {

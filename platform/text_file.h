@@ -10,18 +10,20 @@ namespace platform {
 enum class TextRead { ok, missing, failed };
 
 // Reads a whole text file into `content` with its line ends as LF. `missing` when there is
-// no such file; `failed` when it exists but cannot be read in full (content is then
-// unspecified and the caller must leave the file alone).
+// no such file; `failed` when it exists but cannot be read in full, or is a link, a pipe or
+// anything but a regular file (see files.h; content is then unspecified and the caller must
+// leave the file alone).
 TextRead readTextFile(const std::string& path, std::string& content);
 
 // Replaces the file at `path` by `content` (LF line ends, stored as CR LF) in one step:
-// the text goes to a temporary file in the same folder, which is then moved over `path`.
+// the text goes to a new file in the same folder (createReplacementFile), which is then moved
+// over `path`.
 // On any failure the temporary file is removed, `path` keeps its old content, and the
 // result is false.
 bool replaceTextFile(const std::string& path, const std::string& content);
 
 // Appends `line` and a line end to the text file at `path`, creating it when missing.
-// False when it could not be opened or written.
+// False when it could not be opened (a link, a pipe: see files.h) or written.
 bool appendTextLine(const std::string& path, const std::string& line);
 
 // The text-mode forms, shared with the export reader's rules.

@@ -15,6 +15,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using testing_support::fileExists;
 using testing_support::makeFolders;
 using testing_support::readFile;
@@ -98,17 +99,20 @@ TEST(ListStore, ListsThatCannotTakeRows) {
 TEST(ListStore, FailedWriteLeavesTheOldListAndKeepsTrackRows) {
     ScopedTempFolder folder;
     const std::string old = "1,1,a,v\r\n";
-    makeFolders("album");
-    writeFile("album/list.csv", old);
-    writeFile("index.csv", old);
-    // Folders standing where the temporary files would go.
-    makeFolders("album/list.csv.bunkai-new");
-    makeFolders("index.csv.bunkai-new");
+    for (const char* list : {"album/list.csv", "index/list.csv"}) {
+        makeFolders(fs::path(list).parent_path().string());
+        writeFile(list, old);
+    }
     ASSERT_TRUE(mergeListRow("album/list.csv", row("b"), "b", ListKind::tracks));
-    ASSERT_TRUE(mergeListRow("index.csv", row("b"), "b"));
+    ASSERT_TRUE(mergeListRow("index/list.csv", row("b"), "b"));
+    // The folders move away and files stand in their places: no list can be written there.
+    for (const char* name : {"album", "index"}) {
+        fs::rename(name, std::string(name) + "-kept");
+        writeFile(name, "");
+    }
     finishLists();
-    EXPECT_EQ(readFile("album/list.csv"), old);
-    EXPECT_EQ(readFile("index.csv"), old);
+    EXPECT_EQ(readFile("album-kept/list.csv"), old);
+    EXPECT_EQ(readFile("index-kept/list.csv"), old);
     // The track row went to the error list instead; the index row did not.
     EXPECT_EQ(readFile("errlist.csv"), platform::toStoredText(row("b")));
 }

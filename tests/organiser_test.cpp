@@ -186,6 +186,30 @@ TEST(Organiser, NothingIsWrittenOutsideTheWorkingFolder) {
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 8) << errors;
 }
 
+// A link in place of a folder of the tree is a name that cannot be used: nothing is made or
+// written through it, and the tracks below it go to the error list.
+TEST(Organiser, LinkedFoldersLeadNowhere) {
+    for (const std::string link : {"Music", "Music/A", "Music/A/B"}) {
+        SCOPED_TRACE(link);
+        ScopedTempFolder outer;
+        makeFolders("outside");
+        makeFolders("work/" + std::filesystem::path(link).parent_path().generic_string());
+        std::filesystem::current_path("work");
+        std::string up;
+        for (char c : link + '/') {
+            up += c == '/' ? "../" : "";
+        }
+        if (!makeFolderLink(link, up + "outside")) {
+            GTEST_SKIP() << "no links can be made here";
+        }
+        run({track("Media/Music/A/B/1.mp3", "a")});
+        std::string errors = readFile("errlist.csv");
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1);
+        std::filesystem::current_path("..");
+        EXPECT_EQ(listTree("outside"), std::vector<std::string>{});
+    }
+}
+
 TEST(Organiser, RowThatCannotBeWrittenGoesToTheErrorList) {
     ScopedTempFolder folder;
     // A file standing where the album folder should be: the folder cannot be made.

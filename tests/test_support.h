@@ -73,8 +73,12 @@ std::string localPathOfUrl(const std::string& urlPath);
 std::filesystem::path toPath(const std::string& bytes);
 std::string fromPath(const std::filesystem::path& path);  // with "/" between levels
 
-// A file that accepts being opened for writing but refuses every write; empty where the
-// system has none.
-std::string deviceThatRefusesWrites();
+// Makes `link` a symbolic link to the folder `target` (a path relative to the link's folder,
+// '/' between levels). False where the system does not let this process make one.
+bool makeFolderLink(const std::string& link, const std::string& target);
+
+// Makes every write of this process that would take a file past `bytes` fail, as on a full
+// disk; a negative `bytes` lifts the limit. False where the system cannot do that.
+bool limitFileWrites(long long bytes);
 
 }  // namespace testing_support

@@ -1,10 +1,13 @@
 // The POSIX side of the test support: the program is started with fork and exec, and text
 // and file names stay UTF-8.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 #include "tests/test_support.h"
 
@@ -33,8 +36,19 @@ std::string fromPath(const std::filesystem::path& path) {
     return path.generic_string();
 }
 
-std::string deviceThatRefusesWrites() {
-    return "/dev/full";
+bool makeFolderLink(const std::string& link, const std::string& target) {
+    return symlink(target.c_str(), link.c_str()) == 0;
+}
+
+bool limitFileWrites(long long bytes) {
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_FSIZE, &limit) != 0) {
+        return false;
+    }
+    limit.rlim_cur = bytes < 0 ? limit.rlim_max : static_cast<rlim_t>(bytes);
+    // Past the limit a write then fails with EFBIG instead of ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
+    return setrlimit(RLIMIT_FSIZE, &limit) == 0;
 }
 
 RunResult runProgram(const std::vector<std::string>& arguments) {
@@ -56,6 +70,8 @@ RunResult runProgram(const std::vector<std::string>& arguments) {
         dup2(pipeEnds[1], STDOUT_FILENO);
         int devNull = open("/dev/null", O_RDONLY);
         dup2(devNull, STDIN_FILENO);
+        // A run that hangs is ended, so that its test fails rather than waits forever.
+        alarm(300);
         std::vector<char*> argv;
         std::string exe = BUNKAI_EXE;
         argv.push_back(exe.data());

@@ -1,6 +1,7 @@
 // Runs under faults and on hostile input: the run goes on, prints only what it always
 // prints, loses no row already on disk, and writes nothing outside its working folder.
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -107,17 +108,56 @@ TEST(Faults, MusicFilesThatVanishOrCannotBeRead) {
     EXPECT_FALSE(fs::exists("Music/A/Gone/img.png") || fs::exists("Music/A/Gone/img.jpg"));
 }
 
-// The lock file is the program's own: a link in its place is neither followed nor used.
-TEST(Faults, LinkInPlaceOfTheLockFile) {
-    ScopedTempFolder folder;
-    makeFolders("work");
-    fs::create_symlink("../outside", "work/bunkai.lock");
-    writeFile("x.xml", exportText({track("Media/Music/A/B/1.mp3", "one")}));
-    ASSERT_EQ(chdir("work"), 0);
-    EXPECT_EQ(runProgram({"../x.xml"}).exitStatus, 0);
-    ASSERT_EQ(chdir(".."), 0);
-    EXPECT_FALSE(fs::exists(fs::symlink_status("outside")));
-    EXPECT_TRUE(fs::is_symlink("work/bunkai.lock"));
+// Links, named pipes and devices planted where the program keeps its own files (folders:
+// Organiser.LinkedFoldersLeadNowhere): the run ends as usual, reads and writes nothing
+// outside its working folder, and leaves what was planted.
+TEST(Faults, LinksAndPipesInTheOutputTree) {
+    struct Planted {
+        std::string place;
+        std::string linkTo;  // empty for a named pipe
+        int errorRows;       // rows of errlist.csv afterwards; -1 when it is the pipe
+    };
+    const Planted cases[] = {
+        {"list.csv", "../outside/file", 1},
+        {"list.csv", "/dev/zero", 1},
+        {"list.csv.bunkai-new", "../outside/file", 1},
+        {"errlist.csv.bunkai-new", "../outside/file", 1},
+        {"err.csv", "../outside/file", 1},
+        {"bunkai.journal", "../outside/none", 1},
+        {"bunkai.lock", "../outside/none", 1},
+        {"bunkai.journal", "", 1},
+        {"list.csv", "", 1},
+        {"errlist.csv", "", -1},
+        {"Music/A/B/list.csv", "", 3},
+        {"err.csv", "", 1},
+    };
+    for (const Planted& planted : cases) {
+        SCOPED_TRACE(planted.place + " -> " + planted.linkTo);
+        ScopedTempFolder folder;
+        fs::create_directory("outside");
+        writeFile("outside/file", "1,1,k,secret\r\n");
+        fs::create_directories("work/" + fs::path(planted.place).parent_path().string());
+        writeFile("work/x.xml", exportText({track("Media/Music/A/B/1.mp3", "one"),
+                                            track("Media/Music/A/B/%zz.mp3", "noted"),
+                                            {{"Name", "<string>cloud</string>"}}}));
+        fs::current_path("work");
+        if (planted.linkTo.empty()) {
+            ASSERT_EQ(mkfifo(planted.place.c_str(), 0666), 0);
+        } else {
+            fs::create_symlink(planted.linkTo, planted.place);
+        }
+        const fs::file_type type = fs::symlink_status(planted.place).type();
+        RunResult run = runProgram({"x.xml"});
+        EXPECT_EQ(run.exitStatus, 0);
+        EXPECT_EQ(run.output, completeOutput(3));
+        EXPECT_EQ(fs::symlink_status(planted.place).type(), type);
+        if (planted.errorRows >= 0) {
+            std::string errors = readFile("errlist.csv");
+            EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), planted.errorRows);
+        }
+        EXPECT_EQ(listTree("../outside"), std::vector<std::string>{"file"});
+        EXPECT_EQ(readFile("../outside/file"), "1,1,k,secret\r\n");
+    }
 }
 
 // A small file system of its own, mounted for the test; needs root.
