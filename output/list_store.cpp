@@ -56,9 +56,9 @@ struct Store {
     // every merge until it starts afresh, and no folder may be made on its word meanwhile.
     bool journalBroken = false;
     bool journalEverBroken = false;  // in this run
-    // Index lists that could not take a row (they cannot be read): the row waits in the
-    // journal, where it was put before its folder was made, for a run that can read them.
-    std::set<std::string> refusedIndexLists;
+    // Index lists and error lists that could not take a row (they cannot be read): the row
+    // waits in the journal for a run that can read them.
+    std::set<std::string> refusedLists;
 };
 
 Store store;
@@ -305,7 +305,7 @@ bool writeAllLists() {
             }
         }
     }
-    bool allWritten = store.refusedIndexLists.empty();
+    bool allWritten = store.refusedLists.empty();
     for (const auto& list : store.lists) {
         allWritten = allWritten && !list->changed;
     }
@@ -419,7 +419,7 @@ void replayJournal(const std::string& bytes,
             StoredList* list = findList(path, listKind);
             bool folderMade = !platform::folderIdentity(record.texts[3]).empty();
             if (!list && folderMade) {
-                store.refusedIndexLists.insert(path);
+                store.refusedLists.insert(path);
             } else if (list && folderMade && !holdsKey(*list, key)) {
                 trackRecord.errorListMode = false;
                 applyMerge(*list, row, key, false);
@@ -465,7 +465,7 @@ void keepJournalOfUnwrittenLists() {
         bool merge = record.mode != 'P' && record.mode != 'D';
         if (merge && (store.byPath.count(record.texts[0]) ||
                       store.byIdentity.count(identityOf(record.texts[0])) ||
-                      store.refusedIndexLists.count(record.texts[0]))) {
+                      store.refusedLists.count(record.texts[0]))) {
             kept.append(bytes, at, record.end - at);
         }
     }
@@ -491,13 +491,19 @@ void keepJournalOfUnwrittenLists() {
 bool mergeListRow(const std::string& listPath, const std::string& newRow, const std::string& newKey,
                   ListKind kind) {
     StoredList* list = findList(listPath, kind);
+    bool errorListMode = trackRecord.errorListMode;
     if (!list) {
-        if (kind == ListKind::index && !identityOf(listPath).empty()) {
-            store.refusedIndexLists.insert(listPath);
+        // An index row is in the journal already (journalIndexRow), and an error-list row has
+        // no other list to go to: both wait there for the next run, and this run says that
+        // lists are left to write. A track row goes to the error list instead.
+        if (kind != ListKind::tracks && !identityOf(listPath).empty()) {
+            if (kind == ListKind::errors && !store.replaying) {
+                journalRecord(errorListMode ? 'E' : 'N', kind, listPath, newKey, newRow, nullptr);
+            }
+            store.refusedLists.insert(listPath);
         }
         return false;
     }
-    bool errorListMode = trackRecord.errorListMode;
     if (!store.replaying) {
         journalRecord(errorListMode ? 'E' : 'N', kind, listPath, newKey, newRow, nullptr);
     }
@@ -584,6 +590,6 @@ bool finishLists() {
     store.mergesSinceCheckpoint = 0;
     store.journalBroken = false;
     store.journalEverBroken = false;
-    store.refusedIndexLists.clear();
+    store.refusedLists.clear();
     return succeeded;
 }
