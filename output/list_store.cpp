@@ -469,14 +469,11 @@ void keepJournalOfUnwrittenLists() {
             kept.append(bytes, at, record.end - at);
         }
     }
-    const std::string next = std::string(kJournalName) + ".bunkai-new";
-    std::FILE* file = platform::openFile(next, "wb");
-    bool written = file && std::fwrite(kept.data(), 1, kept.size(), file) == kept.size();
-    if (file) {
-        written = std::fclose(file) == 0 && written;
-    }
-    if (!written || !platform::replaceFile(next, kJournalName)) {
-        platform::removeFile(next);
+    std::string next;
+    std::FILE* file = platform::createReplacementFile(kJournalName, next);
+    if (!file || !platform::commitReplacementFile(
+                     file, next, kJournalName,
+                     std::fwrite(kept.data(), 1, kept.size(), file) == kept.size())) {
         breakJournal();
         return;
     }
