@@ -2,8 +2,7 @@
 #
 #   cmake -DBUNKAI=<program> -DSAMPLE=<sample folder> -DDEMO_DIR=<folder> -P demo.cmake
 #
-# The "demo" target runs it so. The golden test (tests/golden/golden_test.cmake) include()s
-# this file for its functions, which then do nothing on their own.
+# The "demo" target runs it so.
 cmake_minimum_required(VERSION 3.20)
 
 # Makes `dir` a fresh copy of the sample library: the export and its Media folder, whose
