@@ -53,7 +53,7 @@ int urlDecode(std::string& text) {
     return 0;
 }
 
-void resolveLocation(const std::string& line) {
+void resolveLocation(std::string_view line) {
     if (lineContains(kLoopbackMarker)) {
         std::string path = decodeXmlEscapes(extractBetween(kLoopbackMarker, "</string>", line));
         if (urlDecode(path) != 0) {
@@ -62,6 +62,6 @@ void resolveLocation(const std::string& line) {
         trackRecord.location = platform::localFilePath(path);
     }
     if (lineContains("Media/Music/")) {
-        splitMusicPath(extractBetween("Media/Music/", "</string>", line));
+        splitMusicPath(std::string(extractBetween("Media/Music/", "</string>", line)));
     }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // The loopback host name and "/": what precedes the path in the URL of a local file.
 inline constexpr const char* kLoopbackMarker = "localhost/";
@@ -11,7 +12,7 @@ inline constexpr const char* kLoopbackMarker = "localhost/";
 // "no files" in "err.csv" when its percent escapes cannot be decoded) and hands the part
 // below "Media/Music/" to splitMusicPath. A line without the loopback host leaves the path
 // empty; one without "Media/Music/" leaves the folder names empty.
-void resolveLocation(const std::string& line);
+void resolveLocation(std::string_view line);
 
 // Decodes the percent escapes of URL text in place ("%e3" and "%E3" alike; "+" is a plus
 // sign). Returns 0 on success. Returns -1 and leaves `text` unchanged when a "%" is not
