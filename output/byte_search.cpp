@@ -57,3 +57,45 @@ std::size_t findBytePair(const unsigned char* data, std::size_t from, std::size_
 #endif
     return findOneAtATime(data, from, limit, size, first, second, secondMask);
 }
+
+std::size_t findEitherBytePair(const unsigned char* data, std::size_t from, std::size_t limit,
+                               std::size_t size, unsigned char firstA, unsigned char secondA,
+                               unsigned char firstB, unsigned char secondB,
+                               unsigned char secondMaskB) {
+#ifdef BUNKAI_BYTE_SEARCH_SSE2
+    const __m128i firstsA = _mm_set1_epi8(static_cast<char>(firstA));
+    const __m128i secondsA = _mm_set1_epi8(static_cast<char>(secondA));
+    const __m128i firstsB = _mm_set1_epi8(static_cast<char>(firstB));
+    const __m128i secondsB = _mm_set1_epi8(static_cast<char>(secondB));
+    const __m128i maskB = _mm_set1_epi8(static_cast<char>(secondMaskB));
+    while (from + 16 <= limit && from + 17 <= size) {
+        __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from));
+        __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from + 1));
+        __m128i a = _mm_and_si128(_mm_cmpeq_epi8(here, firstsA), _mm_cmpeq_epi8(next, secondsA));
+        __m128i b = _mm_and_si128(_mm_cmpeq_epi8(here, firstsB),
+                                  _mm_cmpeq_epi8(_mm_and_si128(next, maskB), secondsB));
+        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(a, b)));
+        if (bits != 0) {
+            unsigned offset = 0;
+            while (!(bits & 1u)) {
+                bits >>= 1;
+                ++offset;
+            }
+            return from + offset;
+        }
+        from += 16;
+    }
+#endif
+    for (; from < limit; ++from) {
+        if (from + 1 >= size) {
+            return limit;
+        }
+        const unsigned char here = data[from];
+        const unsigned char next = data[from + 1];
+        if ((here == firstA && next == secondA) ||
+            (here == firstB && (next & secondMaskB) == secondB)) {
+            return from;
+        }
+    }
+    return limit;
+}

@@ -54,31 +54,33 @@ std::string localFilePath(const std::string& urlPath) {
 namespace {
 
 // Only a regular file is read: a device such as /dev/zero never ends, and a named pipe
-// that nobody writes to blocks even the opening, unless that does not wait.
-std::FILE* openRegularFile(const std::string& path) {
+// that nobody writes to blocks even the opening, unless that does not wait. O_NONBLOCK
+// changes nothing for the reads of a regular file, so it stays set.
+std::FILE* openRegularFile(const std::string& path, long long& size) {
     int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) {
         return nullptr;
     }
     struct stat info;
-    int flags = ::fcntl(descriptor, F_GETFL);
     std::FILE* file = nullptr;
-    if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && flags >= 0 &&
-        ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == 0) {
+    if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode)) {
         file = ::fdopen(descriptor, "rb");
     }
     if (!file) {
         ::close(descriptor);
+        return nullptr;
     }
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    size = static_cast<long long>(info.st_size);
     return file;
 }
 
 }  // namespace
 
-std::FILE* openMusicFile(const std::string& localPath) {
-    std::FILE* file = openRegularFile(localPath);
+std::FILE* openMusicFile(const std::string& localPath, long long& size) {
+    std::FILE* file = openRegularFile(localPath, size);
     if (!file && !localPath.empty() && localPath[0] != '/') {
-        file = openRegularFile("/" + localPath);
+        file = openRegularFile("/" + localPath, size);
     }
     return file;
 }

@@ -64,15 +64,19 @@ std::string localFilePath(const std::string& urlPath) {
     return path.substr(0, path.find('\0'));
 }
 
-std::FILE* openMusicFile(const std::string& localPath) {
+std::FILE* openMusicFile(const std::string& localPath, long long& size) {
     // Only a file on a disk is read: a device such as CON or COM1 may never end.
     std::FILE* file = std::fopen(localPath.c_str(), "rb");
     if (file) {
         HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-        if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) {
+        LARGE_INTEGER length;
+        if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
+            !GetFileSizeEx(handle, &length)) {
             std::fclose(file);
             return nullptr;
         }
+        std::setvbuf(file, nullptr, _IONBF, 0);
+        size = length.QuadPart;
     }
     return file;
 }

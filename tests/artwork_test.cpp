@@ -167,8 +167,9 @@ TEST(ExtractArtwork, FallsBackToJpegWhenPngCannotBeCreated) {
     EXPECT_EQ(extractArtwork("music", folder.path()), -1);
 }
 
-// A picture file that is created but cannot be filled (here: a link to a device such as
-// /dev/full) is a failure, is removed, and does not lead to the other picture being tried.
+// A picture file that is created but cannot be filled (here: its temporary file is a link to
+// a device such as /dev/full) is a failure, is removed, and does not lead to the other
+// picture being tried; the picture already there stays whole.
 TEST(ExtractArtwork, PictureThatCannotBeWrittenIsRemoved) {
     const std::string full = testing_support::deviceThatRefusesWrites();
     if (full.empty()) {
@@ -187,11 +188,14 @@ TEST(ExtractArtwork, PictureThatCannotBeWrittenIsRemoved) {
         SCOPED_TRACE(std::string(c.file) + " of " + std::to_string(c.music.size()) + " bytes");
         ScopedTempFolder folder;
         std::error_code error;
-        std::filesystem::create_symlink(full, c.file, error);
+        std::filesystem::create_symlink(full, std::string(c.file) + ".bunkai-new", error);
         ASSERT_FALSE(error) << error.message();
         writeFile("music", c.music);
+        writeFile(c.file, "old");
         EXPECT_EQ(extractArtwork("music", folder.path()), -1);
-        EXPECT_EQ(testing_support::listTree(folder.path()), std::vector<std::string>{"music"});
+        EXPECT_EQ(testing_support::listTree(folder.path()),
+                  (std::vector<std::string>{c.file, "music"}));
+        EXPECT_EQ(readFile(c.file), "old");
     }
 }
 
