@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -36,6 +37,10 @@ struct StoredList {
     // Track rows merged since the list was last written: they go to the error list if the
     // list cannot be written.
     std::vector<std::pair<std::string, std::string>> unsaved;
+    // The list's text as the file holds it, when the file holds it exactly as it would be
+    // written: a list whose rows come out the same is not written again.
+    std::string onDisk;
+    bool onDiskKnown = false;
 };
 
 struct Store {
@@ -48,6 +53,12 @@ struct Store {
     std::size_t mergesSinceCheckpoint = 0;
     std::FILE* journal = nullptr;
     bool replaying = false;
+    // Folders this run made whose list nobody asked for yet: that list cannot exist, so it
+    // is not looked for on disk.
+    std::unordered_set<std::string> newFolders;
+    // Lists of such folders, not yet known by their folder's identity. Their identities
+    // are only looked up when a path that is not known asks for a list.
+    std::vector<StoredList*> unidentified;
 };
 
 Store store;
@@ -74,7 +85,8 @@ std::string identityOf(const std::string& path) {
 // its folder does not exist.
 std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
     std::string content;
-    if (platform::readTextFile(path, content) == platform::TextRead::failed) {
+    bool asStored = false;
+    if (platform::readTextFile(path, content, &asStored) == platform::TextRead::failed) {
         return nullptr;
     }
     auto list = std::make_unique<StoredList>();
@@ -99,6 +111,10 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
             list->text += line.second;
         }
     }
+    list->onDiskKnown = asStored;
+    if (asStored) {
+        list->onDisk = std::move(content);
+    }
     return list;
 }
 
@@ -107,6 +123,28 @@ StoredList* findList(const std::string& path, ListKind kind) {
     if (known != store.byPath.end()) {
         return known->second;
     }
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && store.newFolders.erase(path.substr(0, slash)) > 0) {
+        auto made = std::make_unique<StoredList>();
+        made->path = path;
+        made->kind = kind;
+        StoredList* list = made.get();
+        store.lists.push_back(std::move(made));
+        store.byPath.emplace(path, list);
+        store.unidentified.push_back(list);
+        return list;
+    }
+    // This path may name a list already held under another: every held list must be known
+    // by its identity first. Folders made but not asked for are looked for on disk from
+    // now on, like any other.
+    store.newFolders.clear();
+    for (StoredList* list : store.unidentified) {
+        std::string identity = identityOf(list->path);
+        if (!identity.empty()) {
+            store.byIdentity.emplace(std::move(identity), list);
+        }
+    }
+    store.unidentified.clear();
     std::string identity = identityOf(path);
     if (identity.empty()) {
         return nullptr;
@@ -210,7 +248,13 @@ bool writeList(StoredList& list, std::vector<std::pair<std::string, std::string>
     if (!list.changed) {
         return true;
     }
-    if (platform::replaceTextFile(list.path, listText(list))) {
+    std::string text = listText(list);
+    if (list.onDiskKnown && text == list.onDisk) {
+        list.changed = false;
+        list.unsaved.clear();
+        return true;
+    }
+    if (platform::replaceTextFile(list.path, text)) {
         list.changed = false;
         list.unsaved.clear();
         return true;
@@ -225,6 +269,7 @@ void forgetLists() {
     store.lists.clear();
     store.byPath.clear();
     store.byIdentity.clear();
+    store.unidentified.clear();
     store.rowsHeld = 0;
     store.mergesSinceCheckpoint = 0;
 }
@@ -374,6 +419,10 @@ void recoverLists() {
     trackRecord.errorListMode = false;
     writeAllLists();
     platform::removeFile(kJournalName);
+}
+
+void noteFolderMade(const std::string& folderPath) {
+    store.newFolders.insert(folderPath);
 }
 
 void checkpointListsIfDue() {

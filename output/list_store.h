@@ -38,6 +38,10 @@ bool mergeListRow(const std::string& listPath, const std::string& newRow, const 
 void journalIndexRow(const std::string& listPath, const std::string& row, const std::string& key,
                      const std::string& folderPath);
 
+// Tells the store that this run has just made the folder `folderPath`, so that its list,
+// which cannot exist yet, starts empty without being looked for.
+void noteFolderMade(const std::string& folderPath);
+
 // Replays the journal that an interrupted run left in the working folder, writes the lists
 // it touched, and removes it. Nothing happens when there is none.
 void recoverLists();

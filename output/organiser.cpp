@@ -36,6 +36,7 @@ bool makeIndexedFolder(const std::string& path, const std::string& name,
     if (!platform::makeFolder(path)) {
         return false;
     }
+    noteFolderMade(path);
     mergeListRow(listPath, row, key);
     return true;
 }

@@ -16,6 +16,14 @@ std::string temporaryPathFor(const std::string& path) {
     return path + ".bunkai-new";
 }
 
+std::size_t countLineFeeds(const std::string& text) {
+    std::size_t count = 0;
+    for (char c : text) {
+        count += c == '\n';
+    }
+    return count;
+}
+
 bool writeAll(std::FILE* file, const std::string& bytes) {
     return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
            std::fflush(file) == 0;
@@ -51,7 +59,7 @@ std::string fromStoredText(const char* data, std::size_t size) {
     return text;
 }
 
-TextRead readTextFile(const std::string& path, std::string& content) {
+TextRead readTextFile(const std::string& path, std::string& content, bool* asStored) {
     std::FILE* file = openFile(path, "rb");
     if (!file) {
         return errno == ENOENT ? TextRead::missing : TextRead::failed;
@@ -68,6 +76,11 @@ TextRead readTextFile(const std::string& path, std::string& content) {
         return TextRead::failed;
     }
     content = fromStoredText(raw.data(), raw.size());
+    if (asStored) {
+        // Each CR LF became LF; any other LF or a Ctrl-Z would be written differently.
+        *asStored = std::memchr(raw.data(), 0x1A, raw.size()) == nullptr &&
+                    raw.size() == content.size() + countLineFeeds(content);
+    }
     return TextRead::ok;
 }
 
