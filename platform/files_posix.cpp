@@ -78,11 +78,14 @@ std::FILE* openRegularFile(const std::string& path, long long& size) {
 }  // namespace
 
 std::FILE* openMusicFile(const std::string& localPath, long long& size) {
-    std::FILE* file = openRegularFile(localPath, size);
-    if (!file && !localPath.empty() && localPath[0] != '/') {
-        file = openRegularFile("/" + localPath, size);
+    // A file URL's path is absolute: looking it up from the root first opens the music file
+    // of a real export with one call.
+    if (!localPath.empty() && localPath[0] != '/') {
+        if (std::FILE* file = openRegularFile("/" + localPath, size)) {
+            return file;
+        }
     }
-    return file;
+    return openRegularFile(localPath, size);
 }
 
 }  // namespace platform
