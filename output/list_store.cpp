@@ -92,23 +92,24 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
     auto list = std::make_unique<StoredList>();
     list->path = path;
     list->kind = kind;
-    std::vector<std::pair<std::string, std::string>> lines;
-    for (std::string& row : listRows(content)) {
+    std::vector<std::string> rows = listRows(content);
+    list->rowCount = rows.size();
+    const std::string* previousKey = nullptr;
+    for (std::string& row : rows) {
         std::string key = rowKey(row);
-        if (!lines.empty() && compareKeys(lines.back().first, key) > 0) {
+        if (previousKey && compareKeys(*previousKey, key) > 0) {
             list->inKeyOrder = false;
+            break;
         }
-        lines.emplace_back(std::move(key), std::move(row) + '\n');
+        row += '\n';
+        previousKey =
+            &list->rows.emplace_hint(list->rows.end(), std::move(key), std::move(row))->first;
     }
-    list->rowCount = lines.size();
-    if (list->inKeyOrder) {
-        for (auto& line : lines) {
-            list->rows.emplace_hint(list->rows.end(), std::move(line.first),
-                                    std::move(line.second));
-        }
-    } else {
-        for (const auto& line : lines) {
-            list->text += line.second;
+    if (!list->inKeyOrder) {
+        list->rows.clear();
+        for (const std::string& row : listRows(content)) {
+            list->text += row;
+            list->text += '\n';
         }
     }
     list->onDiskKnown = asStored;

@@ -50,12 +50,15 @@ std::string fromStoredText(const char* data, std::size_t size) {
     }
     std::string text;
     text.reserve(size);
-    for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n') {
-            continue;
-        }
-        text += data[i];
+    std::size_t done = 0;
+    while (const void* found = std::memchr(data + done, '\r', size - done)) {
+        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(found) - data);
+        // The CR of a CR LF is dropped; any other CR stays.
+        const bool lineEnd = at + 1 < size && data[at + 1] == '\n';
+        text.append(data + done, at - done + (lineEnd ? 0 : 1));
+        done = at + 1;
     }
+    text.append(data + done, size - done);
     return text;
 }
 
