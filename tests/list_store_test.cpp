@@ -84,8 +84,9 @@ TEST(ListStore, ListIsWrittenOnlyWhenItsBytesWouldChange) {
     for (const auto& c : cases) {
         ScopedTempFolder folder;
         writeFile("list.csv", c.start);
-        const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
-        std::filesystem::last_write_time("list.csv", old);
+        std::filesystem::last_write_time(
+            "list.csv", std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+        const auto old = std::filesystem::last_write_time("list.csv");
         ASSERT_TRUE(mergeListRow("list.csv", row("a"), "a"));
         finishLists();
         EXPECT_EQ(readFile("list.csv"), "1,1,a,v\r\n") << c.start;
