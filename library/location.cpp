@@ -1,5 +1,7 @@
 #include "library/location.h"
 
+#include <cstring>
+
 #include "library/error_notes.h"
 #include "library/line_reader.h"
 #include "library/track_record.h"
@@ -29,27 +31,36 @@ int urlDecode(std::string& text) {
     if (percent == std::string::npos) {
         return 0;
     }
-    std::string decoded;
-    decoded.reserve(text.size());
-    std::size_t done = 0;
-    while (percent != std::string::npos) {
-        decoded.append(text, done, percent - done);
-        int high = percent + 1 < text.size() ? hexValue(text[percent + 1]) : -1;
-        int low = percent + 2 < text.size() ? hexValue(text[percent + 2]) : -1;
+    // Byte by byte into a buffer of the text's size (decoding only shortens it): a name in
+    // Japanese is almost all escapes, three to a character, and a call per escape would cost
+    // more than the decoding.
+    std::string decoded(text.size(), '\0');
+    const char* in = text.data();
+    const std::size_t size = text.size();
+    char* out = &decoded[0];
+    std::memcpy(out, in, percent);
+    std::size_t written = percent;
+    for (std::size_t at = percent; at < size;) {
+        if (in[at] != '%') {
+            out[written++] = in[at++];
+            continue;
+        }
+        int high = at + 1 < size ? hexValue(in[at + 1]) : -1;
+        int low = at + 2 < size ? hexValue(in[at + 2]) : -1;
         if (high < 0 || low < 0) {
             return -1;
         }
         char byte = static_cast<char>(high * 16 + low);
         if (byte == '\0') {
-            text = decoded;
+            decoded.resize(written);
+            text.swap(decoded);
             return -1;
         }
-        decoded += byte;
-        done = percent + 3;
-        percent = text.find('%', done);
+        out[written++] = byte;
+        at += 3;
     }
-    decoded.append(text, done, std::string::npos);
-    text = decoded;
+    decoded.resize(written);
+    text.swap(decoded);
     return 0;
 }
 
