@@ -86,12 +86,17 @@ class PictureScanner {
         if (!picture.keptWhole) {
             return copyFromFile(picture, out);
         }
+        if (std::fwrite(picture.kept.data(), 1, picture.kept.size(), out) != picture.kept.size()) {
+            return false;
+        }
+        // The kept bytes reach either the picture's end or the buffer's start.
         const long long keptEnd = picture.start + static_cast<long long>(picture.kept.size());
+        if (keptEnd == picture.end) {
+            return true;
+        }
         const std::size_t from = static_cast<std::size_t>(keptEnd - base_);
         const std::size_t to = static_cast<std::size_t>(picture.end - base_);
-        return std::fwrite(picture.kept.data(), 1, picture.kept.size(), out) ==
-                   picture.kept.size() &&
-               std::fwrite(buffer_.data() + from, 1, to - from, out) == to - from;
+        return std::fwrite(buffer_.data() + from, 1, to - from, out) == to - from;
     }
 
   private:
