@@ -86,7 +86,8 @@ class PictureScanner {
         if (!picture.keptWhole) {
             return copyFromFile(picture, out);
         }
-        if (std::fwrite(picture.kept.data(), 1, picture.kept.size(), out) != picture.kept.size()) {
+        if (!picture.kept.empty() &&
+            std::fwrite(picture.kept.data(), 1, picture.kept.size(), out) != picture.kept.size()) {
             return false;
         }
         // The kept bytes reach either the picture's end or the buffer's start.
