@@ -441,7 +441,9 @@ def write_music_files(albums, args, out, rng):
         if track is None:
             continue
         cover = None
-        if args.cover == "png":
+        if not has_cover(album, args):
+            pass
+        elif args.cover == "png":
             cover = png_cover(album.index)
         elif args.cover == "jpeg":
             cover = jpeg_cover(album.index)
@@ -473,7 +475,12 @@ def write_music_files(albums, args, out, rng):
     return written
 
 
-def expected_counts(albums, tracks, cover):
+def has_cover(album, args):
+    """Whether the album's music file holds a cover: a share of the albums, chosen by album."""
+    return args.cover != "none" and random.Random(album.index).random() < args.cover_share
+
+
+def expected_counts(albums, tracks, args):
     """What a correct run of bunkai makes from this library."""
     artist_folders = set()
     with_albums = set()
@@ -490,7 +497,7 @@ def expected_counts(albums, tracks, cover):
         "artist_folders": len(artist_folders),
         "album_folders": album_folders,
         "list_files": (1 if artist_folders else 0) + len(with_albums) + album_folders,
-        "pictures": 0 if cover == "none" else album_folders,
+        "pictures": sum(1 for a in albums if a.music_file is not None and has_cover(a, args)),
         "errlist_rows": sum(1 for t in tracks if t.error),
     }
 
@@ -511,6 +518,8 @@ def parse_args(argv):
                    help="bytes per music file (default 262144)")
     p.add_argument("--cover", choices=("png", "jpeg", "none"), default="png",
                    help="picture embedded in the music files (default png)")
+    p.add_argument("--cover-share", type=float, default=1.0,
+                   help="share of albums whose music file holds the cover (default 1)")
     p.add_argument("--shuffle", type=float, default=0.1,
                    help="share of tracks moved out of album order to random places: 0 keeps "
                         "album order, 1 is fully random (default 0.1)")
@@ -521,7 +530,7 @@ def parse_args(argv):
     args = p.parse_args(argv)
     if args.tracks < 1 or args.tracks_per_album < 1 or args.albums_per_artist < 1:
         p.error("--tracks, --tracks-per-album and --albums-per-artist must be at least 1")
-    for name in ("compilation_share", "error_share", "shuffle"):
+    for name in ("compilation_share", "error_share", "shuffle", "cover_share"):
         if not 0 <= getattr(args, name) <= 1:
             p.error("--%s must be between 0 and 1" % name.replace("_", "-"))
     if args.music_size < 0:
@@ -563,7 +572,7 @@ def main(argv=None):
         "music_files": len(written),
         "music_bytes": sum(size for _, size in written),
         "cover": args.cover,
-        "expected": expected_counts(albums, tracks, args.cover),
+        "expected": expected_counts(albums, tracks, args),
     }
     with open(os.path.join(out, "manifest.json"), "w", encoding="utf-8") as f:
         json.dump(manifest, f, ensure_ascii=False, indent=1)

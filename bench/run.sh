@@ -4,8 +4,15 @@
 # Generates the library in a scratch folder, runs bunkai once in a fresh empty working
 # folder (warm page cache, export path as the only argument, no standard input), and
 # compares its wall time with what `cat` needs to read the same export and, whole, the music
-# files that bunkai opens (one per album), the floor that the machine sets. Prints throughput, peak memory and what the run
+# files that bunkai opens (one per album). Prints throughput, peak memory and what the run
 # made, checked against the counts the generator expects.
+#
+# Then it runs interleaved rounds, each of: bunkai in a fresh folder, bunkai again over the
+# tree it made (a rerun), the floor program (bench/floor.c: the same folders, files and
+# bytes, the same export and music files read, nothing else) in a fresh folder, and bunkai
+# with its standard output on a terminal (under `script`) in a fresh folder. It prints the
+# median of each and the medians of the ratios of each round: side by side, the ratios
+# hold even when other work on the machine slows a whole round.
 #
 # Exit status: 0 when bunkai ran and made what was expected, 1 when it failed or was
 # stopped by the timeout, 3 when its output counts differ from the expected ones.
@@ -13,13 +20,18 @@ set -euo pipefail
 
 usage() {
     cat <<'EOF'
-Usage: bench/run.sh [--bin PATH] [--keep] [--scratch DIR] [--timeout SECONDS]
+Usage: bench/run.sh [--bin PATH] [--keep] [--scratch DIR] [--timeout SECONDS] [--rounds N]
+                    [--library DIR]
                     [make_library.py options: --tracks N --error-share S --music-size B ...]
 
   --bin PATH         bunkai binary (default: build/release/bunkai of this repository)
   --keep             keep the scratch folder (library and output tree) afterwards
   --scratch DIR      create the scratch folder in DIR (default /tmp)
   --timeout SECONDS  stop bunkai after this long (default 300)
+  --rounds N         interleaved rounds of first run, rerun, floor and terminal run
+                     (default 5; 0 skips them)
+  --library DIR      use the library that make_library.py made in DIR (left as it is)
+                     instead of generating one
 Every other option goes to make_library.py (see bench/make_library.py --help).
 EOF
 }
@@ -29,6 +41,8 @@ bin="$here/../build/release/bunkai"
 keep=0
 scratch_parent=/tmp
 timeout_seconds=300
+rounds=5
+given_library=
 generator_args=()
 while (($#)); do
     case $1 in
@@ -36,6 +50,8 @@ while (($#)); do
         --keep) keep=1; shift ;;
         --scratch) scratch_parent=$2; shift 2 ;;
         --timeout) timeout_seconds=$2; shift 2 ;;
+        --rounds) rounds=$2; shift 2 ;;
+        --library) given_library=$(cd "$2" && pwd); shift 2 ;;
         --out) echo "run.sh chooses the library folder itself; use --scratch" >&2; exit 2 ;;
         -h | --help) usage; exit 0 ;;
         *) generator_args+=("$1"); shift ;;
@@ -74,10 +90,15 @@ best_of_three() {
 
 cat_music() { xargs -r -d '\n' -a "$scanned_list" cat; }
 
-library=$scratch/library
-start=$(nanoseconds)
-python3 "$here/make_library.py" --out "$library" "${generator_args[@]}" >/dev/null
-generate_ns=$(($(nanoseconds) - start))
+if [[ -n $given_library ]]; then
+    library=$given_library
+    generate_ns=0
+else
+    library=$scratch/library
+    start=$(nanoseconds)
+    python3 "$here/make_library.py" --out "$library" "${generator_args[@]}" >/dev/null
+    generate_ns=$(($(nanoseconds) - start))
+fi
 
 {
     read -r export_path
@@ -187,3 +208,52 @@ if ((mismatch)); then
     echo "bunkai's output differs from what the library should give" >&2
     exit 3
 fi
+((rounds > 0)) || exit 0
+
+floor=$scratch/floor
+plan=$scratch/floor.plan
+cc -O2 -o "$floor" "$here/floor.c"
+python3 "$here/floor_plan.py" "$work" "$plan"
+
+# Wall time, in nanoseconds, of a command run in the folder given first.
+timed_in() {
+    local folder=$1 start
+    shift
+    start=$(nanoseconds)
+    (cd "$folder" && "$@" </dev/null >/dev/null 2>&1) || {
+        echo "failed in $folder: $*" >&2
+        exit 1
+    }
+    echo $(($(nanoseconds) - start))
+}
+quoted_run=$(printf '%q ' "$bin" "$export_path")
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
+
+firsts=() reruns=() floors=() terminals=()
+for ((round = 1; round <= rounds; ++round)); do
+    rm -rf "$work" "$scratch/floor-work" "$scratch/terminal-work"
+    mkdir "$work" "$scratch/floor-work" "$scratch/terminal-work"
+    firsts+=("$(timed_in "$work" "$bin" "$export_path")")
+    reruns+=("$(timed_in "$work" "$bin" "$export_path")")
+    floors+=("$(timed_in "$scratch/floor-work" "$floor" "$plan" "$export_path" "$scanned_list")")
+    terminals+=("$(timed_in "$scratch/terminal-work" script -qec "$quoted_run" /dev/null)")
+    if ((round == 1)) && ! diff -rq "$scratch/floor-work" "$scratch/terminal-work" >/dev/null; then
+        echo "the floor program's tree differs from bunkai's" >&2
+        exit 1
+    fi
+done
+rm -rf "$scratch/floor-work" "$scratch/terminal-work"
+
+ratios() {
+    local -n numerators=$1 denominators=$2
+    for i in "${!numerators[@]}"; do
+        awk -v a="${numerators[$i]}" -v b="${denominators[$i]}" 'BEGIN { print a / b }'
+    done | median
+}
+seconds() { printf '%s\n' "$@" | median | awk '{ printf "%.3f", $1 / 1e9 }'; }
+echo "rounds    $rounds interleaved; medians of wall time and of each round's ratios"
+printf '          first run %s s, floor %s s: bunkai takes %.2fx the floor\n' \
+    "$(seconds "${firsts[@]}")" "$(seconds "${floors[@]}")" "$(ratios firsts floors)"
+printf '          rerun %s s: %.2fx the first run\n' "$(seconds "${reruns[@]}")" "$(ratios reruns firsts)"
+printf '          terminal %s s: %.2fx the first run with output to /dev/null\n' \
+    "$(seconds "${terminals[@]}")" "$(ratios terminals firsts)"

@@ -2,34 +2,53 @@
 
 #include <cstring>
 
+#if defined(__SSE2__) && defined(__GNUC__)
+#include <emmintrin.h>
+#define BUNKAI_LINE_SCAN_SSE2 1
+#endif
+
 #include "platform/files.h"
 
 LibraryStream libraryStream;
-std::string currentLine;
+std::string_view currentLine;
 
 namespace {
 
 constexpr std::size_t kBlockSize = 1 << 20;
 constexpr char kCtrlZ = 0x1A;
 
-// Fills the buffer with the next block. Cuts the block at a Ctrl-Z, which ends the input
-// in text mode; a read error ends the input too.
+// Moves the unread bytes to the buffer's front and reads the next block behind them,
+// growing the buffer when they fill it. Cuts the block at a Ctrl-Z, which ends the input in
+// text mode; a read error ends the input too. False when no byte was added.
 bool refill(LibraryStream& stream) {
-    stream.position = 0;
-    stream.filled = 0;
     if (stream.sourceDone || !stream.file) {
         return false;
     }
-    std::size_t got = std::fread(stream.buffer.data(), 1, stream.buffer.size(), stream.file);
-    if (got < stream.buffer.size()) {
+    const std::size_t kept = stream.filled - stream.position;
+    std::memmove(stream.buffer.data(), stream.buffer.data() + stream.position, kept);
+    stream.position = 0;
+    stream.filled = kept;
+    if (kept == stream.buffer.size()) {
+        stream.buffer.resize(stream.buffer.size() * 2);
+    }
+    char* free = stream.buffer.data() + kept;
+    const std::size_t wanted = stream.buffer.size() - kept;
+    std::size_t got = std::fread(free, 1, wanted, stream.file);
+    if (got < wanted) {
         stream.sourceDone = true;
     }
-    if (const void* stop = std::memchr(stream.buffer.data(), kCtrlZ, got)) {
-        got = static_cast<std::size_t>(static_cast<const char*>(stop) - stream.buffer.data());
+    if (const void* stop = std::memchr(free, kCtrlZ, got)) {
+        got = static_cast<std::size_t>(static_cast<const char*>(stop) - free);
         stream.sourceDone = true;
     }
-    stream.filled = got;
+    stream.filled += got;
     return got > 0;
+}
+
+// True when `tag` (a literal) starts at `at` in the `size` bytes at `data`.
+template <std::size_t length>
+bool tagAt(const char* data, std::size_t size, std::size_t at, const char (&tag)[length]) {
+    return size - at >= length - 1 && std::memcmp(data + at, tag, length - 1) == 0;
 }
 
 }  // namespace
@@ -50,32 +69,33 @@ void closeLibrary() {
         std::fclose(libraryStream.file);
     }
     libraryStream = LibraryStream{};
+    currentLine = {};
 }
 
 void readLine() {
-    currentLine.clear();
     LibraryStream& stream = libraryStream;
+    std::size_t searched = 0;  // bytes after `position` known to hold no line feed
     for (;;) {
-        if (stream.position == stream.filled && !refill(stream)) {
+        const char* start = stream.buffer.data() + stream.position;
+        const std::size_t available = stream.filled - stream.position;
+        const void* found = std::memchr(start + searched, '\n', available - searched);
+        if (found) {
+            std::size_t length = static_cast<std::size_t>(static_cast<const char*>(found) - start);
+            stream.position += length + 1;
+            // CR LF reads as LF.
+            if (length > 0 && start[length - 1] == '\r') {
+                --length;
+            }
+            currentLine = std::string_view(start, length);
+            return;
+        }
+        searched = available;
+        if (!refill(stream)) {
+            currentLine = std::string_view(stream.buffer.data() + stream.position, available);
+            stream.position = stream.filled;
             stream.atEnd = true;
             return;
         }
-        const char* start = stream.buffer.data() + stream.position;
-        std::size_t available = stream.filled - stream.position;
-        const void* found = std::memchr(start, '\n', available);
-        if (!found) {
-            currentLine.append(start, available);
-            stream.position = stream.filled;
-            continue;
-        }
-        std::size_t length = static_cast<std::size_t>(static_cast<const char*>(found) - start);
-        currentLine.append(start, length);
-        stream.position += length + 1;
-        // CR LF reads as LF; the CR may have come at the end of the previous block.
-        if (!currentLine.empty() && currentLine.back() == '\r') {
-            currentLine.pop_back();
-        }
-        return;
     }
 }
 
@@ -84,27 +104,74 @@ bool atEndOfInput() {
 }
 
 bool lineContains(std::string_view tag) {
-    return currentLine.find(tag) != std::string::npos;
+    return currentLine.find(tag) != std::string_view::npos;
 }
 
 bool lineIs(std::string_view text) {
     return currentLine == text;
 }
 
-std::string extractBetween(std::string_view open, std::string_view close,
-                           const std::string& line) {
+std::string_view extractBetween(std::string_view open, std::string_view close,
+                                std::string_view line) {
     std::size_t openAt = line.find(open);
-    if (openAt == std::string::npos) {
+    if (openAt == std::string_view::npos) {
         return line;
     }
     std::size_t start = openAt + open.size();
     std::size_t closeAt = line.find(close);
-    if (closeAt != std::string::npos && closeAt >= start) {
+    if (closeAt != std::string_view::npos && closeAt >= start) {
         return line.substr(start, closeAt - start);
     }
     return line.substr(start);
 }
 
-std::string keyOf(const std::string& line) {
+std::string_view keyOf(std::string_view line) {
     return extractBetween("<key>", "</key>", line);
+}
+
+LineTags scanLine(std::string_view line) {
+    // Every tag starts with "<": looking at each "<" once finds the first of each.
+    LineTags tags;
+    std::size_t keyStart = std::string_view::npos;
+    std::size_t keyCloseAt = std::string_view::npos;
+    const char* data = line.data();
+    const std::size_t size = line.size();
+    auto look = [&](std::size_t at) {
+        if (at + 1 < size && data[at + 1] == '/') {
+            if (!tags.closesDictionary && tagAt(data, size, at, "</dict>")) {
+                tags.closesDictionary = true;
+            } else if (keyCloseAt == std::string_view::npos && tagAt(data, size, at, "</key>")) {
+                keyCloseAt = at;
+            }
+        } else if (!tags.opensDictionary && tagAt(data, size, at, "<dict>")) {
+            tags.opensDictionary = true;
+        } else if (keyStart == std::string_view::npos && tagAt(data, size, at, "<key>")) {
+            keyStart = at + 5;
+        }
+    };
+    std::size_t at = 0;
+#ifdef BUNKAI_LINE_SCAN_SSE2
+    // Sixteen bytes at a time: an entry line holds four "<" in some sixty bytes.
+    const __m128i opening = _mm_set1_epi8('<');
+    for (; at + 16 <= size; at += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, opening)));
+        while (bits != 0) {
+            look(at + static_cast<std::size_t>(__builtin_ctz(bits)));
+            bits &= bits - 1;
+        }
+    }
+#endif
+    for (; at < size; ++at) {
+        if (data[at] == '<') {
+            look(at);
+        }
+    }
+    if (keyStart != std::string_view::npos) {
+        tags.hasKey = true;
+        tags.key = keyCloseAt != std::string_view::npos && keyCloseAt >= keyStart
+                       ? line.substr(keyStart, keyCloseAt - keyStart)
+                       : line.substr(keyStart);
+    }
+    return tags;
 }

@@ -11,7 +11,9 @@
 
 // The export, opened once and read front to back in large blocks. Bytes are delivered as
 // Windows text mode reads them on every build: CR LF becomes LF, a lone CR stays, and a
-// Ctrl-Z byte (0x1A) ends the input.
+// Ctrl-Z byte (0x1A) ends the input. Lines are looked at where they lie in the buffer: a
+// line cut by the end of a block is moved to the buffer's front before the next block is
+// read behind it, and the buffer grows for a line longer than itself.
 struct LibraryStream {
     std::FILE* file = nullptr;
     std::vector<char> buffer;
@@ -22,7 +24,10 @@ struct LibraryStream {
 };
 
 extern LibraryStream libraryStream;
-extern std::string currentLine;
+
+// The current line, without its line end. It views the stream's buffer and stays valid
+// until the next readLine; whatever else it is set to must outlive its use.
+extern std::string_view currentLine;
 
 // Opens the export for reading; false when it cannot be opened or is no regular file (a
 // folder, a pipe, a device). Any earlier stream is closed first.
@@ -31,7 +36,7 @@ bool openLibrary(const std::string& path);
 // Closes the export; harmless when nothing is open.
 void closeLibrary();
 
-// Replaces `currentLine` with the next line, without its line end. Meeting the end of the
+// Points `currentLine` at the next line, without its line end. Meeting the end of the
 // input (or a read error) sets the end-of-input condition: a last line without a line end
 // is delivered together with it, and a file ending in a line end gives one more, empty,
 // line.
@@ -46,12 +51,23 @@ bool lineContains(std::string_view tag);
 // True when `currentLine` is exactly `text`.
 bool lineIs(std::string_view text);
 
-// The bytes of `line` after the first `open` tag and before the first `close` tag. Without
-// `open`, the whole line comes back unchanged (callers rely on that to tell a line without
-// a key). When `close` is missing, or its first occurrence lies before the value's start,
-// the value runs to the end of the line. Never fails.
-std::string extractBetween(std::string_view open, std::string_view close,
-                           const std::string& line);
+// The bytes of `line` after the first `open` tag and before the first `close` tag, as a
+// view into `line`. Without `open`, the whole line comes back unchanged (callers rely on
+// that to tell a line without a key). When `close` is missing, or its first occurrence
+// lies before the value's start, the value runs to the end of the line. Never fails.
+std::string_view extractBetween(std::string_view open, std::string_view close,
+                                std::string_view line);
 
 // The text between "<key>" and "</key>" by the rule of extractBetween.
-std::string keyOf(const std::string& line);
+std::string_view keyOf(std::string_view line);
+
+// What a line of a dictionary can be, found in one pass over its tags.
+struct LineTags {
+    bool opensDictionary = false;   // "<dict>" occurs in it
+    bool closesDictionary = false;  // "</dict>" occurs in it
+    bool hasKey = false;            // "<key>" occurs in it
+    std::string_view key;           // keyOf(line) when hasKey
+};
+
+// The tags of `line`, exactly as lineContains and keyOf would find them.
+LineTags scanLine(std::string_view line);

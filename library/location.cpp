@@ -1,6 +1,7 @@
 #include "library/location.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 
 #include "library/error_notes.h"
@@ -94,42 +95,51 @@ int urlDecode(std::string& text) {
     if (percent == std::string::npos) {
         return 0;
     }
-    std::string decoded;
-    decoded.reserve(text.size());
-    std::size_t done = 0;
-    while (percent != std::string::npos) {
-        decoded.append(text, done, percent - done);
-        int high = percent + 1 < text.size() ? hexValue(text[percent + 1]) : -1;
-        int low = percent + 2 < text.size() ? hexValue(text[percent + 2]) : -1;
+    // Byte by byte into a buffer of the text's size (decoding only shortens it): a name in
+    // Japanese is almost all escapes, three to a character, and a call per escape would cost
+    // more than the decoding.
+    std::string decoded(text.size(), '\0');
+    const char* in = text.data();
+    const std::size_t size = text.size();
+    char* out = &decoded[0];
+    std::memcpy(out, in, percent);
+    std::size_t written = percent;
+    for (std::size_t at = percent; at < size;) {
+        if (in[at] != '%') {
+            out[written++] = in[at++];
+            continue;
+        }
+        int high = at + 1 < size ? hexValue(in[at + 1]) : -1;
+        int low = at + 2 < size ? hexValue(in[at + 2]) : -1;
         if (high < 0 || low < 0) {
             return -1;
         }
         char byte = static_cast<char>(high * 16 + low);
         if (byte == '\0') {
-            text = decoded;
+            decoded.resize(written);
+            text.swap(decoded);
             return -1;
         }
-        decoded += byte;
-        done = percent + 3;
-        percent = text.find('%', done);
+        out[written++] = byte;
+        at += 3;
     }
-    decoded.append(text, done, std::string::npos);
-    text = decoded;
+    decoded.resize(written);
+    text.swap(decoded);
     return 0;
 }
 
-std::string musicRelativePath(const std::string& line, const std::string& mediaFolderUrl) {
-    if (line.find("Media/Music/") != std::string::npos) {
-        return extractBetween("Media/Music/", "</string>", line);
+std::string musicRelativePath(std::string_view line, const std::string& mediaFolderUrl) {
+    if (line.find("Media/Music/") != std::string_view::npos) {
+        return std::string(extractBetween("Media/Music/", "</string>", line));
     }
     if (mediaFolderUrl.empty()) {
         return {};
     }
-    const std::string url = extractBetween("<string>", "</string>", line);
-    if (!startsIgnoringAsciiCase(url, mediaFolderUrl)) {
+    std::string_view rest = extractBetween("<string>", "</string>", line);
+    if (!startsIgnoringAsciiCase(rest, mediaFolderUrl)) {
         return {};
     }
-    std::string_view rest = std::string_view(url).substr(mediaFolderUrl.size());
+    rest.remove_prefix(mediaFolderUrl.size());
     // A media folder named without its final "/" must not take in a folder whose name
     // merely begins like it.
     if (mediaFolderUrl.back() != '/' && (rest.empty() || rest.front() != '/')) {
@@ -149,8 +159,8 @@ std::string musicRelativePath(const std::string& line, const std::string& mediaF
     return {};
 }
 
-void resolveLocation(const std::string& line) {
-    if (line.find(kLoopbackMarker) != std::string::npos) {
+void resolveLocation(std::string_view line) {
+    if (line.find(kLoopbackMarker) != std::string_view::npos) {
         std::string path = decodeXmlEscapes(extractBetween(kLoopbackMarker, "</string>", line));
         if (urlDecode(path) != 0) {
             appendErrorNote("no files");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // The loopback host name and "/": what precedes the path in the URL of a local file.
 inline constexpr const char* kLoopbackMarker = "localhost/";
@@ -12,7 +13,7 @@ inline constexpr const char* kLoopbackMarker = "localhost/";
 // that musicRelativePath finds, given mediaFolderUrl, to splitMusicPath. A line without
 // the loopback host leaves the path empty; one for which no relative path is found leaves
 // the folder names empty.
-void resolveLocation(const std::string& line);
+void resolveLocation(std::string_view line);
 
 // The path below the media folder's music folder in the Location line `line`, still
 // URL-encoded, that names the artist folder, album folder and file; empty when there is
@@ -28,7 +29,7 @@ void resolveLocation(const std::string& line);
 //    - R has exactly three non-empty components and the first, decoded, is none of the
 //      media player's folders for kinds of media ("Movies", "Podcasts", ..., letter case
 //      ignored): R, the older layout with the artist folders right in the media folder.
-std::string musicRelativePath(const std::string& line, const std::string& mediaFolderUrl);
+std::string musicRelativePath(std::string_view line, const std::string& mediaFolderUrl);
 
 // Decodes the percent escapes of URL text in place ("%e3" and "%E3" alike; "+" is a plus
 // sign). Returns 0 on success. Returns -1 and leaves `text` unchanged when a "%" is not

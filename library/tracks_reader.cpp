@@ -25,10 +25,10 @@ int readTrack() {
     int nestedDepth = 0;
     while (!atEndOfInput()) {
         readLine();
-        bool opensDictionary = lineContains("<dict>");
-        if (opensDictionary) {
+        const LineTags tags = scanLine(currentLine);
+        if (tags.opensDictionary) {
             platform::consoleWrite(text::kNestedDictionary);
-        } else if (lineContains("</dict>")) {
+        } else if (tags.closesDictionary) {
             if (nestedDepth == 0) {
                 break;
             }
@@ -37,13 +37,10 @@ int readTrack() {
         }
         // The entries of a nested dictionary are not the track's own: a "Name" in there
         // must not replace the track's name.
-        if (nestedDepth == 0) {
-            std::string key = keyOf(currentLine);
-            if (key.size() != currentLine.size()) {
-                parseTrackLine(key, currentLine);
-            }
+        if (nestedDepth == 0 && tags.hasKey) {
+            parseTrackLine(tags.key, currentLine);
         }
-        if (opensDictionary) {
+        if (tags.opensDictionary) {
             ++nestedDepth;
         }
     }

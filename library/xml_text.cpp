@@ -30,7 +30,7 @@ int digitValue(char c, bool hex) {
 
 // Decodes the numeric reference whose "#" stands at `at`; returns the position after its
 // ";" or 0 when it is not one that may be decoded.
-std::size_t decodeNumeric(const std::string& text, std::size_t at, std::string& out) {
+std::size_t decodeNumeric(std::string_view text, std::size_t at, std::string& out) {
     std::size_t i = at + 1;
     bool hex = i < text.size() && text[i] == 'x';
     if (hex) {
@@ -80,15 +80,21 @@ void appendUtf8(std::string& out, unsigned long codePoint) {
     }
 }
 
-std::string decodeXmlEscapes(const std::string& text) {
-    std::size_t amp = text.find('&');
-    if (amp == std::string::npos) {
-        return text;
-    }
+std::string decodeXmlEscapes(std::string_view text) {
     std::string out;
-    out.reserve(text.size());
+    appendXmlDecoded(out, text);
+    return out;
+}
+
+void appendXmlDecoded(std::string& out, std::string_view text) {
+    std::size_t amp = text.find('&');
+    if (amp == std::string_view::npos) {
+        out.append(text);
+        return;
+    }
+    out.reserve(out.size() + text.size());
     std::size_t done = 0;
-    while (amp != std::string::npos) {
+    while (amp != std::string_view::npos) {
         out.append(text, done, amp - done);
         std::size_t next = 0;
         if (amp + 1 < text.size() && text[amp + 1] == '#') {
@@ -111,6 +117,5 @@ std::string decodeXmlEscapes(const std::string& text) {
         done = next;
         amp = text.find('&', done);
     }
-    out.append(text, done, std::string::npos);
-    return out;
+    out.append(text, done, std::string_view::npos);
 }

@@ -29,9 +29,18 @@ constexpr std::size_t kCarriedBytes = kJfifHeaderLength - 1;
 
 constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 
-struct ByteRange {
+// How many bytes of a picture the scan keeps while it reads on; a longer one is read again
+// from the file when it is written.
+constexpr std::size_t kMaxKeptBytes = std::size_t{64} << 20;
+
+// A picture found in the music file: [start, end) once complete. The bytes from `start`
+// that the scan buffer has already let go of are kept, so that the picture can be written
+// without reading the file again.
+struct Picture {
     long long start = -1;
     long long end = -1;
+    std::vector<unsigned char> kept;
+    bool keptWhole = true;  // false once the picture grew too long to keep
 };
 
 struct FileCloser {
@@ -40,13 +49,19 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// Reads the music file once, front to back, looking for both pictures at the same time. The
-// scan can stop as soon as a complete PNG is known (a PNG wins wherever a JPEG lies) and be
-// resumed later should the JPEG be needed after all.
+// Reads the music file once, front to back, no further than the size it had when it was
+// opened, looking for both pictures in one pass over each block. The scan can stop as soon
+// as a complete PNG is known (a PNG wins wherever a JPEG lies) and be resumed later should
+// the JPEG be needed after all.
 class PictureScanner {
   public:
-    PictureScanner(std::FILE* music, std::size_t blockSize)
-        : music_(music), blockSize_(blockSize), buffer_(blockSize + kCarriedBytes) {}
+    PictureScanner(std::FILE* music, long long size, std::size_t blockSize,
+                   std::vector<unsigned char>& buffer)
+        : music_(music), unread_(size), blockSize_(blockSize), buffer_(buffer) {
+        if (buffer_.size() < blockSize + kCarriedBytes) {
+            buffer_.resize(blockSize + kCarriedBytes);
+        }
+    }
 
     // Reads until the PNG is either complete or known to be absent. False on a read error.
     bool settlePng() {
@@ -58,11 +73,32 @@ class PictureScanner {
         return readUntil([this] { return jpeg_.end >= 0 || atEnd_; });
     }
 
-    // The PNG's bytes; start is -1 when the file has no complete PNG. Valid after settlePng.
-    ByteRange png() const { return pngComplete() ? png_ : ByteRange{}; }
+    // The complete PNG, or null. Valid after settlePng.
+    const Picture* png() const { return pngComplete() ? &png_ : nullptr; }
 
-    // The JPEG's bytes; start is -1 when the file has none. Valid after settleJpeg.
-    ByteRange jpeg() const { return jpeg_.end >= 0 ? jpeg_ : ByteRange{}; }
+    // The complete JPEG, or null. Valid after settleJpeg.
+    const Picture* jpeg() const { return jpeg_.end >= 0 ? &jpeg_ : nullptr; }
+
+    // Writes the bytes of `picture` to `out`: the kept ones and the rest from the buffer, or,
+    // for a picture too long to keep, read again from the file. False on a read or write
+    // error.
+    bool copy(const Picture& picture, std::FILE* out) {
+        if (!picture.keptWhole) {
+            return copyFromFile(picture, out);
+        }
+        if (!picture.kept.empty() &&
+            std::fwrite(picture.kept.data(), 1, picture.kept.size(), out) != picture.kept.size()) {
+            return false;
+        }
+        // The kept bytes reach either the picture's end or the buffer's start.
+        const long long keptEnd = picture.start + static_cast<long long>(picture.kept.size());
+        if (keptEnd == picture.end) {
+            return true;
+        }
+        const std::size_t from = static_cast<std::size_t>(keptEnd - base_);
+        const std::size_t to = static_cast<std::size_t>(picture.end - base_);
+        return std::fwrite(buffer_.data() + from, 1, to - from, out) == to - from;
+    }
 
   private:
     bool pngComplete() const { return png_.end >= 0 && bytesRead() >= png_.end; }
@@ -76,135 +112,174 @@ class PictureScanner {
             }
             const std::size_t limit =
                 atEnd_ ? filled_ : (filled_ > kCarriedBytes ? filled_ - kCarriedBytes : 0);
-            if (png_.end < 0) {
-                scanPng(limit);
-            }
-            if (jpeg_.end < 0) {
-                scanJpeg(limit);
-            }
+            scan(limit);
             examined_ = limit;
         }
         return true;
     }
 
+    // Keeps the bytes of `picture` among the first `count` of the buffer, which are about
+    // to be let go of.
+    void keep(Picture& picture, std::size_t count) {
+        if (picture.start < 0 || !picture.keptWhole) {
+            return;
+        }
+        const long long from = picture.start + static_cast<long long>(picture.kept.size());
+        long long to = base_ + static_cast<long long>(count);
+        if (picture.end >= 0 && picture.end < to) {
+            to = picture.end;
+        }
+        if (from >= to) {
+            return;
+        }
+        if (picture.kept.size() + static_cast<std::size_t>(to - from) > kMaxKeptBytes) {
+            picture.keptWhole = false;
+            std::vector<unsigned char>().swap(picture.kept);
+            return;
+        }
+        const unsigned char* data = buffer_.data() + (from - base_);
+        picture.kept.insert(picture.kept.end(), data, data + (to - from));
+    }
+
     bool readBlock() {
+        keep(png_, examined_);
+        keep(jpeg_, examined_);
         const std::size_t kept = filled_ - examined_;
         std::memmove(buffer_.data(), buffer_.data() + examined_, kept);
         base_ += static_cast<long long>(examined_);
         filled_ = kept;
         examined_ = 0;
-        const std::size_t got = std::fread(buffer_.data() + filled_, 1, blockSize_, music_);
+        const std::size_t wanted = static_cast<std::size_t>(
+            std::min<long long>(static_cast<long long>(blockSize_), unread_));
+        const std::size_t got =
+            wanted == 0 ? 0 : std::fread(buffer_.data() + filled_, 1, wanted, music_);
         filled_ += got;
-        if (got < blockSize_) {
-            if (std::ferror(music_)) {
-                return false;
-            }
+        unread_ -= static_cast<long long>(got);
+        if (got < wanted && std::ferror(music_)) {
+            return false;
+        }
+        // What was read up to the size the file had when it was opened is all there is: a
+        // file that grows meanwhile, or one that claims no size and never ends (as some
+        // system files do), is not followed.
+        if (got < wanted || unread_ == 0) {
             atEnd_ = true;
         }
         return true;
     }
 
-    // The first position in [from, limit) where `pattern` lies wholly in the buffer.
-    template <std::size_t length>
-    std::size_t find(std::size_t from, std::size_t limit,
-                     const unsigned char (&pattern)[length]) const {
+    // Looks at every place in [0, limit) where a pattern the pictures still need may
+    // start, in file order: a PNG signature, then its IEND chunk; FF D8 (a JFIF header
+    // starts so) or FF D9 (the JPEG's end marker).
+    void scan(std::size_t limit) {
         const unsigned char* data = buffer_.data();
+        std::size_t from = 0;
         while (from < limit) {
-            const std::size_t at = findBytePair(data, from, limit, filled_, pattern[0], pattern[1]);
+            const bool wantPng = png_.end < 0;
+            const bool wantJpeg = jpeg_.end < 0;
+            const unsigned char* png = png_.start < 0 ? kPngSignature : kPngEndChunk;
+            std::size_t at;
+            if (wantPng && wantJpeg) {
+                at = findEitherBytePair(data, from, limit, filled_, png[0], png[1], 0xFF, 0xD8,
+                                        0xFE);
+            } else if (wantPng) {
+                at = findBytePair(data, from, limit, filled_, png[0], png[1]);
+            } else if (wantJpeg) {
+                at = findBytePair(data, from, limit, filled_, 0xFF, 0xD8, 0xFE);
+            } else {
+                return;
+            }
             if (at == limit) {
-                return kNotFound;
+                return;
             }
-            if (at + length > filled_) {
-                return kNotFound;  // only near the end of the file; later positions fit even less
-            }
-            if (std::memcmp(data + at + 1, pattern + 1, length - 1) == 0) {
-                return at;
+            if (wantPng && data[at] == png[0]) {
+                scanPngAt(at, png);
+            } else if (wantJpeg) {
+                scanJpegAt(at);
             }
             from = at + 1;
         }
-        return kNotFound;
     }
 
-    void scanPng(std::size_t limit) {
-        std::size_t from = 0;
-        if (png_.start < 0) {
-            const std::size_t at = find(0, limit, kPngSignature);
-            if (at == kNotFound) {
-                return;
-            }
-            png_.start = base_ + static_cast<long long>(at);
-            from = at + sizeof kPngSignature;
+    // `pattern` (the signature, or the IEND chunk after it) may start at `at`.
+    void scanPngAt(std::size_t at, const unsigned char* pattern) {
+        constexpr std::size_t length = sizeof kPngSignature;
+        static_assert(sizeof kPngEndChunk == length, "both PNG patterns are 4 bytes");
+        if (at + length > filled_ || std::memcmp(buffer_.data() + at, pattern, length) != 0) {
+            return;
         }
-        const std::size_t at = find(from, limit, kPngEndChunk);
-        if (at != kNotFound) {
+        if (png_.start < 0) {
+            png_.start = base_ + static_cast<long long>(at);
+        } else {
             png_.end = base_ + static_cast<long long>(at) + kPngEndChunkLength;
         }
     }
 
-    // Each FF is examined in file order: a JFIF header moves the start to itself, and an end
-    // marker after a start closes the picture.
-    void scanJpeg(std::size_t limit) {
+    // A JFIF header moves the start to itself, and an end marker after a start closes the
+    // picture.
+    void scanJpegAt(std::size_t at) {
         const unsigned char* data = buffer_.data();
-        std::size_t from = 0;
-        while (from < limit) {
-            // Only FF D8 (a JFIF header starts so) and FF D9 (the end marker) matter.
-            const std::size_t at = findBytePair(data, from, limit, filled_, 0xFF, 0xD8, 0xFE);
-            if (at == limit) {
-                return;
-            }
-            if (at + kJfifHeaderLength <= filled_ &&
-                std::memcmp(data + at, kJfifStart, sizeof kJfifStart) == 0 &&
-                std::memcmp(data + at + kJfifIdentifierOffset, kJfifIdentifier,
-                            sizeof kJfifIdentifier) == 0) {
-                jpeg_.start = base_ + static_cast<long long>(at);
-            } else if (jpeg_.start >= 0 && at + 2 <= filled_ &&
-                       data[at + 1] == kJpegEndSecondByte) {
-                jpeg_.end = base_ + static_cast<long long>(at) + 2;
-                return;
-            }
-            from = at + 1;
+        if (at + kJfifHeaderLength <= filled_ &&
+            std::memcmp(data + at, kJfifStart, sizeof kJfifStart) == 0 &&
+            std::memcmp(data + at + kJfifIdentifierOffset, kJfifIdentifier,
+                        sizeof kJfifIdentifier) == 0) {
+            jpeg_.start = base_ + static_cast<long long>(at);
+            jpeg_.kept.clear();
+            jpeg_.keptWhole = true;
+        } else if (jpeg_.start >= 0 && at + 2 <= filled_ && data[at + 1] == kJpegEndSecondByte) {
+            jpeg_.end = base_ + static_cast<long long>(at) + 2;
         }
     }
 
+    bool copyFromFile(const Picture& picture, std::FILE* out) {
+        long long remaining = picture.end - picture.start;
+        std::vector<unsigned char> block(blockSize_);
+        bool ok = platform::seekFile(music_, picture.start);
+        while (ok && remaining > 0) {
+            const std::size_t wanted = static_cast<std::size_t>(
+                std::min<long long>(static_cast<long long>(block.size()), remaining));
+            ok = std::fread(block.data(), 1, wanted, music_) == wanted &&
+                 std::fwrite(block.data(), 1, wanted, out) == wanted;
+            remaining -= static_cast<long long>(wanted);
+        }
+        return ok;
+    }
+
     std::FILE* music_;
+    long long unread_;  // bytes of the opened size not read yet
     std::size_t blockSize_;
-    std::vector<unsigned char> buffer_;
+    std::vector<unsigned char>& buffer_;
     long long base_ = 0;        // file offset of buffer_[0]
     std::size_t filled_ = 0;    // bytes of buffer_ holding file data
     std::size_t examined_ = 0;  // positions before this have been searched
     bool atEnd_ = false;
-    ByteRange png_;
-    ByteRange jpeg_;
+    Picture png_;
+    Picture jpeg_;
 };
 
 enum class WriteResult { written, notCreated, failed };
 
-// Copies bytes [range.start, range.end) of the music file to `picturePath`. A picture that
-// was created but could not be written completely is removed, so no truncated picture is
-// left behind.
-WriteResult writePicture(std::FILE* music, ByteRange range, std::size_t blockSize,
+// Writes `picture` to `picturePath` through a new file beside it that is then moved into
+// place: a run stopped at any moment leaves either no picture or a whole one, never a
+// truncated one, and nothing planted at the temporary name is written through. On failure
+// the temporary file is removed and `picturePath` is left as it was: notCreated when the
+// temporary file cannot be made or moved there, failed when it could not be filled.
+WriteResult writePicture(PictureScanner& scanner, const Picture& picture,
                          const std::string& picturePath) {
-    std::FILE* picture = platform::openFile(picturePath, "wb");
-    if (!picture) {
+    std::string temporaryPath;
+    std::FILE* out = platform::createReplacementFile(picturePath, temporaryPath);
+    if (!out) {
         return WriteResult::notCreated;
     }
-    long long remaining = range.end - range.start;
-    std::vector<unsigned char> buffer(static_cast<std::size_t>(
-        std::min<long long>(static_cast<long long>(blockSize), remaining)));
-    bool ok = platform::seekFile(music, range.start);
-    while (ok && remaining > 0) {
-        const std::size_t wanted = static_cast<std::size_t>(
-            std::min<long long>(static_cast<long long>(buffer.size()), remaining));
-        ok = std::fread(buffer.data(), 1, wanted, music) == wanted &&
-             std::fwrite(buffer.data(), 1, wanted, picture) == wanted;
-        remaining -= static_cast<long long>(wanted);
-    }
-    // The last bytes may only reach the disk when the file is closed, so a failing close
-    // means the picture is incomplete too.
-    ok = std::fclose(picture) == 0 && ok;
-    if (!ok) {
-        platform::removeFile(picturePath);
+    // The bytes are pushed out before the move, so that a full disk shows here as a picture
+    // that could not be filled.
+    if (!scanner.copy(picture, out) || std::fflush(out) != 0) {
+        platform::commitReplacementFile(out, temporaryPath, picturePath, false);
         return WriteResult::failed;
+    }
+    // A name that cannot take the picture (a folder stands there) counts as one where it
+    // cannot be created.
+    if (!platform::commitReplacementFile(out, temporaryPath, picturePath, true)) {
+        return WriteResult::notCreated;
     }
     return WriteResult::written;
 }
@@ -218,16 +293,20 @@ int extractArtwork(const std::string& musicFilePath, const std::string& albumFol
 int extractArtwork(const std::string& musicFilePath, const std::string& albumFolderPath,
                    std::size_t blockSize) {
     blockSize = std::max<std::size_t>(blockSize, 1);
-    const FileHandle music(platform::openMusicFile(musicFilePath));
+    long long size = 0;
+    const FileHandle music(platform::openMusicFile(musicFilePath, size));
     if (!music) {
         return -1;
     }
-    PictureScanner scanner(music.get(), blockSize);
+    // One scan buffer serves every album of the run: a fresh one per music file would be
+    // allocated and cleared each time.
+    static std::vector<unsigned char> scanBuffer;
+    PictureScanner scanner(music.get(), size, blockSize, scanBuffer);
     if (!scanner.settlePng()) {
         return -1;
     }
-    if (const ByteRange png = scanner.png(); png.start >= 0) {
-        switch (writePicture(music.get(), png, blockSize, albumFolderPath + "/img.png")) {
+    if (const Picture* png = scanner.png()) {
+        switch (writePicture(scanner, *png, albumFolderPath + "/img.png")) {
             case WriteResult::written:
                 return 0;
             case WriteResult::failed:
@@ -239,12 +318,10 @@ int extractArtwork(const std::string& musicFilePath, const std::string& albumFol
     if (!scanner.settleJpeg()) {
         return -1;
     }
-    const ByteRange jpeg = scanner.jpeg();
-    if (jpeg.start < 0) {
+    const Picture* jpeg = scanner.jpeg();
+    if (!jpeg) {
         return -1;
     }
-    return writePicture(music.get(), jpeg, blockSize, albumFolderPath + "/img.jpg") ==
-                   WriteResult::written
-               ? 0
-               : -1;
+    return writePicture(scanner, *jpeg, albumFolderPath + "/img.jpg") == WriteResult::written ? 0
+                                                                                              : -1;
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -40,6 +41,10 @@ struct StoredList {
     // Track rows merged since the list was last written: they go to the error list if the
     // list cannot be written.
     std::vector<std::pair<std::string, std::string>> unsaved;
+    // The list's text as the file holds it, when the file holds it exactly as it would be
+    // written: a list whose rows come out the same is not written again.
+    std::string onDisk;
+    bool onDiskKnown = false;
 };
 
 struct Store {
@@ -59,6 +64,12 @@ struct Store {
     // Index lists and error lists that could not take a row (they cannot be read): the row
     // waits in the journal for a run that can read them.
     std::set<std::string> refusedLists;
+    // Folders this run made whose list nobody asked for yet: that list cannot exist, so it
+    // is not looked for on disk.
+    std::unordered_set<std::string> newFolders;
+    // Lists of such folders, not yet known by their folder's identity. Their identities
+    // are only looked up when a path that is not known asks for a list.
+    std::vector<StoredList*> unidentified;
 };
 
 Store store;
@@ -85,31 +96,41 @@ std::string identityOf(const std::string& path) {
 // its folder does not exist.
 std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
     std::string content;
-    if (platform::readTextFile(path, content) == platform::TextRead::failed) {
+    bool asStored = false;
+    if (platform::readTextFile(path, content, &asStored) == platform::TextRead::failed) {
         return nullptr;
     }
     auto list = std::make_unique<StoredList>();
     list->path = path;
     list->kind = kind;
+    // The error list keeps the order in which its rows were met.
     list->inKeyOrder = kind != ListKind::errors;
-    std::vector<std::pair<std::string, std::string>> lines;
-    for (std::string& row : listRows(content)) {
+    std::vector<std::string> rows = listRows(content);
+    list->rowCount = rows.size();
+    const std::string* previousKey = nullptr;
+    for (std::string& row : rows) {
+        if (!list->inKeyOrder) {
+            break;
+        }
         std::string key = rowKey(row);
-        if (!lines.empty() && compareKeys(lines.back().first, key) > 0) {
+        if (previousKey && compareKeys(*previousKey, key) > 0) {
             list->inKeyOrder = false;
+            break;
         }
-        lines.emplace_back(std::move(key), std::move(row) + '\n');
+        row += '\n';
+        previousKey =
+            &list->rows.emplace_hint(list->rows.end(), std::move(key), std::move(row))->first;
     }
-    list->rowCount = lines.size();
-    if (list->inKeyOrder) {
-        for (auto& line : lines) {
-            list->rows.emplace_hint(list->rows.end(), std::move(line.first),
-                                    std::move(line.second));
+    if (!list->inKeyOrder) {
+        list->rows.clear();
+        for (const std::string& row : listRows(content)) {
+            list->text += row;
+            list->text += '\n';
         }
-    } else {
-        for (const auto& line : lines) {
-            list->text += line.second;
-        }
+    }
+    list->onDiskKnown = asStored;
+    if (asStored) {
+        list->onDisk = std::move(content);
     }
     return list;
 }
@@ -119,6 +140,28 @@ StoredList* findList(const std::string& path, ListKind kind) {
     if (known != store.byPath.end()) {
         return known->second;
     }
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && store.newFolders.erase(path.substr(0, slash)) > 0) {
+        auto made = std::make_unique<StoredList>();
+        made->path = path;
+        made->kind = kind;
+        StoredList* list = made.get();
+        store.lists.push_back(std::move(made));
+        store.byPath.emplace(path, list);
+        store.unidentified.push_back(list);
+        return list;
+    }
+    // This path may name a list already held under another: every held list must be known
+    // by its identity first. Folders made but not asked for are looked for on disk from
+    // now on, like any other.
+    store.newFolders.clear();
+    for (StoredList* list : store.unidentified) {
+        std::string identity = identityOf(list->path);
+        if (!identity.empty()) {
+            store.byIdentity.emplace(std::move(identity), list);
+        }
+    }
+    store.unidentified.clear();
     std::string identity = identityOf(path);
     if (identity.empty()) {
         return nullptr;
@@ -243,7 +286,13 @@ bool writeList(StoredList& list, std::vector<std::pair<std::string, std::string>
     if (!list.changed) {
         return true;
     }
-    if (platform::replaceTextFile(list.path, listText(list))) {
+    std::string text = listText(list);
+    if (list.onDiskKnown && text == list.onDisk) {
+        list.changed = false;
+        list.unsaved.clear();
+        return true;
+    }
+    if (platform::replaceTextFile(list.path, text)) {
         list.changed = false;
         list.unsaved.clear();
         return true;
@@ -266,6 +315,7 @@ void forgetWrittenLists() {
     store.lists = std::move(unwritten);
     store.byPath.clear();
     store.byIdentity.clear();
+    store.unidentified.clear();
     store.rowsHeld = 0;
     store.mergesSinceCheckpoint = 0;
     for (const auto& list : store.lists) {
@@ -552,6 +602,10 @@ void recoverLists() {
     } else {
         keepJournalOfUnwrittenLists();
     }
+}
+
+void noteFolderMade(const std::string& folderPath) {
+    store.newFolders.insert(folderPath);
 }
 
 void checkpointListsIfDue() {

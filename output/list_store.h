@@ -56,6 +56,10 @@ bool journalIndexRow(const std::string& listPath, const std::string& row, const 
 void journalPicture(const std::string& albumFolderPath, const std::string& musicFilePath);
 void journalPictureDone(const std::string& albumFolderPath);
 
+// Tells the store that this run has just made the folder `folderPath`, so that its list,
+// which cannot exist yet, starts empty without being looked for.
+void noteFolderMade(const std::string& folderPath);
+
 // Replays the journal that an earlier run left in the working folder and writes the lists it
 // touched. The journal is removed when every list was written; otherwise it is kept with
 // the records of the lists still unwritten, and the run goes on adding to it. Nothing

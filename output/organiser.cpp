@@ -62,6 +62,7 @@ bool makeIndexedFolder(const std::string& parent, const std::string& name,
         return false;
     }
     platform::folderMade(parent, name);
+    noteFolderMade(path);
     mergeListRow(listPath, row, key);
     return true;
 }

@@ -79,10 +79,12 @@ std::string localFilePath(const std::string& urlPath);
 // regular file on a disk (a folder, a pipe, a device), without waiting for a pipe's writer.
 std::FILE* openInputFile(const std::string& path);
 
-// Opens a music file for binary reading by its local path. On POSIX systems a file URL's
-// path is absolute, but it comes relative from the URL: a relative path that names no file
-// here is looked up from the root. nullptr when neither can be opened, or when the path
-// names no file on a disk (a device, a pipe, a folder).
-std::FILE* openMusicFile(const std::string& localPath);
+// Opens a music file for binary reading by its local path, unbuffered (callers read large
+// blocks), and sets `size` to the file's size at the moment it was opened. On POSIX systems
+// a file URL's path is absolute, but it comes relative from the URL: a relative path is
+// looked up from the root, and only when no file is there from the working folder. nullptr
+// when neither can be opened, or when the path names no file on a disk (a device, a pipe,
+// a folder). Links are followed, as for any file the export names.
+std::FILE* openMusicFile(const std::string& localPath, long long& size);
 
 }  // namespace platform

@@ -98,19 +98,19 @@ int openParentFolder(const std::string& path, std::string& leaf) {
 
 // Takes over an open descriptor as a stream in `mode` when it is a regular file: a named pipe
 // or a device in place of one of the program's files would block or never end. The
-// descriptor was opened without waiting; reads and writes wait again from here on. With
-// `truncate` the file is emptied once it is known to be a regular file. nullptr (errno set,
-// the descriptor closed) otherwise.
-std::FILE* adoptRegularFile(int descriptor, const char* mode, bool truncate) {
+// descriptor was opened without waiting; for a regular file that changes nothing, so it
+// stays so. With `truncate` the file is emptied once it is known to be a regular file;
+// `size`, when given, receives its size. nullptr (errno set, the descriptor closed)
+// otherwise.
+std::FILE* adoptRegularFile(int descriptor, const char* mode, bool truncate,
+                            long long* size = nullptr) {
     if (descriptor < 0) {
         return nullptr;
     }
     struct stat info;
-    int flags = ::fcntl(descriptor, F_GETFL);
     std::FILE* file = nullptr;
     int error = EINVAL;
-    if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && flags >= 0 &&
-        ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == 0 &&
+    if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) &&
         (!truncate || ::ftruncate(descriptor, 0) == 0)) {
         file = ::fdopen(descriptor, mode);
         error = errno;
@@ -118,6 +118,8 @@ std::FILE* adoptRegularFile(int descriptor, const char* mode, bool truncate) {
     if (!file) {
         ::close(descriptor);
         errno = error;
+    } else if (size) {
+        *size = static_cast<long long>(info.st_size);
     }
     return file;
 }
@@ -246,12 +248,24 @@ std::FILE* openInputFile(const std::string& path) {
     return adoptRegularFile(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC), "rb", false);
 }
 
-std::FILE* openMusicFile(const std::string& localPath) {
-    std::FILE* file = openInputFile(localPath);
-    if (!file && !localPath.empty() && localPath[0] != '/') {
-        file = openInputFile("/" + localPath);
+std::FILE* openMusicFile(const std::string& localPath, long long& size) {
+    auto open = [&size](const std::string& path) {
+        std::FILE* file = adoptRegularFile(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC),
+                                           "rb", false, &size);
+        if (file) {
+            // The scan reads large blocks of its own.
+            std::setvbuf(file, nullptr, _IONBF, 0);
+        }
+        return file;
+    };
+    // A file URL's path is absolute: looking it up from the root first opens the music file
+    // of a real export with one call.
+    if (!localPath.empty() && localPath[0] != '/') {
+        if (std::FILE* file = open("/" + localPath)) {
+            return file;
+        }
     }
-    return file;
+    return open(localPath);
 }
 
 }  // namespace platform

@@ -165,21 +165,37 @@ std::string localFilePath(const std::string& urlPath) {
     return path.substr(0, path.find('\0'));
 }
 
-std::FILE* openInputFile(const std::string& path) {
-    // Only a file on a disk is read: a device such as CON or COM1 may never end.
+namespace {
+
+// Only a file on a disk is read: a device such as CON or COM1 may never end. `size`, when
+// given, receives the file's size, and the stream is left unbuffered for the picture scan's
+// large blocks.
+std::FILE* openDiskFile(const std::string& path, long long* size) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file) {
         HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-        if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) {
+        LARGE_INTEGER length;
+        if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
+            !GetFileSizeEx(handle, &length)) {
             std::fclose(file);
             return nullptr;
+        }
+        if (size) {
+            std::setvbuf(file, nullptr, _IONBF, 0);
+            *size = length.QuadPart;
         }
     }
     return file;
 }
 
-std::FILE* openMusicFile(const std::string& localPath) {
-    return openInputFile(localPath);
+}  // namespace
+
+std::FILE* openInputFile(const std::string& path) {
+    return openDiskFile(path, nullptr);
+}
+
+std::FILE* openMusicFile(const std::string& localPath, long long& size) {
+    return openDiskFile(localPath, &size);
 }
 
 }  // namespace platform

@@ -11,6 +11,14 @@ namespace platform {
 
 namespace {
 
+std::size_t countLineFeeds(const std::string& text) {
+    std::size_t count = 0;
+    for (char c : text) {
+        count += c == '\n';
+    }
+    return count;
+}
+
 bool writeAll(std::FILE* file, const std::string& bytes) {
     return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
            std::fflush(file) == 0;
@@ -37,16 +45,19 @@ std::string fromStoredText(const char* data, std::size_t size) {
     }
     std::string text;
     text.reserve(size);
-    for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n') {
-            continue;
-        }
-        text += data[i];
+    std::size_t done = 0;
+    while (const void* found = std::memchr(data + done, '\r', size - done)) {
+        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(found) - data);
+        // The CR of a CR LF is dropped; any other CR stays.
+        const bool lineEnd = at + 1 < size && data[at + 1] == '\n';
+        text.append(data + done, at - done + (lineEnd ? 0 : 1));
+        done = at + 1;
     }
+    text.append(data + done, size - done);
     return text;
 }
 
-TextRead readTextFile(const std::string& path, std::string& content) {
+TextRead readTextFile(const std::string& path, std::string& content, bool* asStored) {
     std::FILE* file = openFile(path, "rb");
     if (!file) {
         return errno == ENOENT ? TextRead::missing : TextRead::failed;
@@ -63,6 +74,11 @@ TextRead readTextFile(const std::string& path, std::string& content) {
         return TextRead::failed;
     }
     content = fromStoredText(raw.data(), raw.size());
+    if (asStored) {
+        // Each CR LF became LF; any other LF or a Ctrl-Z would be written differently.
+        *asStored = std::memchr(raw.data(), 0x1A, raw.size()) == nullptr &&
+                    raw.size() == content.size() + countLineFeeds(content);
+    }
     return TextRead::ok;
 }
 

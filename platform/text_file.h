@@ -12,8 +12,10 @@ enum class TextRead { ok, missing, failed };
 // Reads a whole text file into `content` with its line ends as LF. `missing` when there is
 // no such file; `failed` when it exists but cannot be read in full, or is a link, a pipe or
 // anything but a regular file (see files.h; content is then unspecified and the caller must
-// leave the file alone).
-TextRead readTextFile(const std::string& path, std::string& content);
+// leave the file alone). When `asStored` is given, it tells whether the file holds exactly
+// what replaceTextFile(path, content) would write (every line end CR LF, no Ctrl-Z), so that
+// writing `content` again would change nothing.
+TextRead readTextFile(const std::string& path, std::string& content, bool* asStored = nullptr);
 
 // Replaces the file at `path` by `content` (LF line ends, stored as CR LF) in one step:
 // the text goes to a new file in the same folder (createReplacementFile), which is then moved

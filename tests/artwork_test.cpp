@@ -168,7 +168,8 @@ TEST(ExtractArtwork, FallsBackToJpegWhenPngCannotBeCreated) {
 }
 
 // A picture file that is created but cannot be filled (here: a file size limit, as a full
-// disk) is a failure, is removed, and does not lead to the other picture being tried.
+// disk) is a failure, is removed, and does not lead to the other picture being tried; the
+// picture already there stays whole.
 TEST(ExtractArtwork, PictureThatCannotBeWrittenIsRemoved) {
     if (!testing_support::limitFileWrites(-1)) {
         GTEST_SKIP() << "file writes cannot be limited here";
@@ -186,10 +187,13 @@ TEST(ExtractArtwork, PictureThatCannotBeWrittenIsRemoved) {
         SCOPED_TRACE(std::string(c.file) + " of " + std::to_string(c.music.size()) + " bytes");
         ScopedTempFolder folder;
         writeFile("music", c.music);
+        writeFile(c.file, "old");
         ASSERT_TRUE(testing_support::limitFileWrites(8));
         EXPECT_EQ(extractArtwork("music", folder.path()), -1);
         testing_support::limitFileWrites(-1);
-        EXPECT_EQ(testing_support::listTree(folder.path()), std::vector<std::string>{"music"});
+        EXPECT_EQ(testing_support::listTree(folder.path()),
+                  (std::vector<std::string>{c.file, "music"}));
+        EXPECT_EQ(readFile(c.file), "old");
     }
 }
 

@@ -106,4 +106,30 @@ TEST(LineReader, ExtractBetween) {
     EXPECT_EQ(keyOf("\tcontinued text"), "\tcontinued text");
 }
 
+// The one-pass scan must find exactly what the separate searches find.
+TEST(LineReader, ScanLineAgreesWithTheSearches) {
+    const char* const lines[] = {
+        "\t\t\t<key>Name</key><string>A</string>",
+        "\t\t<dict>",
+        "\t</dict>",
+        "<key>a<dict></key></dict>",
+        "</key><key>late close",
+        "<key>open only",
+        "</dict><dict><key></key>",
+        "<<key>>x</key</key>",
+        "<",
+        "",
+    };
+    for (const char* line : lines) {
+        currentLine = line;
+        const LineTags tags = scanLine(line);
+        EXPECT_EQ(tags.opensDictionary, lineContains("<dict>")) << line;
+        EXPECT_EQ(tags.closesDictionary, lineContains("</dict>")) << line;
+        EXPECT_EQ(tags.hasKey, lineContains("<key>")) << line;
+        if (tags.hasKey) {
+            EXPECT_EQ(tags.key, keyOf(line)) << line;
+        }
+    }
+}
+
 }  // namespace

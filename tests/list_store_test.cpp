@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -65,6 +66,32 @@ TEST(ListStore, EndsLikeMergingIntoTheFileRowByRow) {
                 << "round " << round << " " << list.first;
         }
         EXPECT_FALSE(fileExists(kJournalName));
+    }
+}
+
+// A list is written only when its bytes would change: the same rows in a file stored
+// otherwise (LF line ends, text after a Ctrl-Z) are written again.
+TEST(ListStore, ListIsWrittenOnlyWhenItsBytesWouldChange) {
+    const struct {
+        std::string start;
+        bool rewritten;
+    } cases[] = {
+        {"1,1,a,v\r\n", false},
+        {"1,1,a,v\n", true},
+        {"1,1,a,v\r\n\x1A"
+         "1,1,b,v\r\n",
+         true},
+    };
+    for (const auto& c : cases) {
+        ScopedTempFolder folder;
+        writeFile("list.csv", c.start);
+        std::filesystem::last_write_time(
+            "list.csv", std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+        const auto old = std::filesystem::last_write_time("list.csv");
+        ASSERT_TRUE(mergeListRow("list.csv", row("a"), "a"));
+        finishLists();
+        EXPECT_EQ(readFile("list.csv"), "1,1,a,v\r\n") << c.start;
+        EXPECT_EQ(std::filesystem::last_write_time("list.csv") != old, c.rewritten) << c.start;
     }
 }
 

@@ -44,7 +44,8 @@ TEST(UrlDecode, Escapes) {
 
 void resolve(const std::string& url) {
     clearTrackRecord();
-    currentLine = "\t\t\t<key>Location</key><string>" + url + "</string>";
+    const std::string line = "\t\t\t<key>Location</key><string>" + url + "</string>";
+    currentLine = line;
     resolveLocation(currentLine);
 }
 
