@@ -4,6 +4,8 @@
 
 #include "library/header_reader.h"
 #include "library/line_reader.h"
+#include "library/media_folder.h"
+#include "library/track_record.h"
 #include "output/list_store.h"
 #include "output/organiser.h"
 #include "platform/console.h"
@@ -32,6 +34,15 @@ int showUsage() {
     return -1;
 }
 
+// Everything a run keeps between tracks starts afresh, so that a run in the same process as
+// an earlier one (the tests run the program so) finds nothing of it.
+void beginRun() {
+    mediaFolderUrl.clear();
+    clearTrackRecord();
+    beginOrganising();
+    beginLists();
+}
+
 }  // namespace
 
 int runProgram(int argc, char** argv) {
@@ -52,7 +63,7 @@ int runProgram(int argc, char** argv) {
     }
     platform::consoleWrite(text::kAnalysing);
     platform::makeFolder("Music");
-    beginOrganising();
+    beginRun();
     recoverLists();
     while (!atEndOfInput()) {
         readLine();

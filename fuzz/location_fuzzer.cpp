@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "encoding/shift_jis.h"
+#include "encoding/url_text.h"
 #include "fuzz/fuzz_support.h"
 #include "library/line_reader.h"
 #include "library/location.h"

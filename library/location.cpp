@@ -4,28 +4,16 @@
 #include <cstring>
 #include <string_view>
 
+#include "encoding/shift_jis.h"
+#include "encoding/url_text.h"
+#include "encoding/xml_text.h"
 #include "library/error_notes.h"
 #include "library/line_reader.h"
 #include "library/media_folder.h"
 #include "library/track_record.h"
-#include "library/xml_text.h"
-#include "output/folder_names.h"
 #include "platform/files.h"
 
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
 
 // The folders in which the media player keeps kinds of media other than music, and its own
 // folders. In the older layout they stand among the artist folders.
@@ -88,45 +76,22 @@ bool isMediaKindFolder(std::string_view component) {
     return false;
 }
 
-}  // namespace
+// Bytes that no name in a list row may hold: the line feed and the text-mode end (Ctrl-Z).
+const char kBreaksRows[] = "\n\x1A";
 
-int urlDecode(std::string& text) {
-    std::size_t percent = text.find('%');
-    if (percent == std::string::npos) {
-        return 0;
-    }
-    // Byte by byte into a buffer of the text's size (decoding only shortens it): a name in
-    // Japanese is almost all escapes, three to a character, and a call per escape would cost
-    // more than the decoding.
-    std::string decoded(text.size(), '\0');
-    const char* in = text.data();
-    const std::size_t size = text.size();
-    char* out = &decoded[0];
-    std::memcpy(out, in, percent);
-    std::size_t written = percent;
-    for (std::size_t at = percent; at < size;) {
-        if (in[at] != '%') {
-            out[written++] = in[at++];
-            continue;
-        }
-        int high = at + 1 < size ? hexValue(in[at + 1]) : -1;
-        int low = at + 2 < size ? hexValue(in[at + 2]) : -1;
-        if (high < 0 || low < 0) {
-            return -1;
-        }
-        char byte = static_cast<char>(high * 16 + low);
-        if (byte == '\0') {
-            decoded.resize(written);
-            text.swap(decoded);
-            return -1;
-        }
-        out[written++] = byte;
-        at += 3;
-    }
-    decoded.resize(written);
-    text.swap(decoded);
-    return 0;
-}
+struct Component {
+    std::string TrackRecord::*utf8;
+    std::string TrackRecord::*sjis;  // nullptr for the file name
+    const char* noteWord;
+};
+
+const Component kComponents[] = {
+    {&TrackRecord::artistFolder, &TrackRecord::artistFolderSjis, "artist"},
+    {&TrackRecord::albumFolder, &TrackRecord::albumFolderSjis, "album"},
+    {&TrackRecord::fileName, nullptr, "name"},
+};
+
+}  // namespace
 
 std::string musicRelativePath(std::string_view line, const std::string& mediaFolderUrl) {
     if (line.find("Media/Music/") != std::string_view::npos) {
@@ -170,5 +135,36 @@ void resolveLocation(std::string_view line) {
     std::string relativePath = musicRelativePath(line, mediaFolderUrl);
     if (!relativePath.empty()) {
         splitMusicPath(relativePath);
+    }
+}
+
+void splitMusicPath(std::string_view relativePath) {
+    std::size_t at = 0;
+    for (const Component& component : kComponents) {
+        at = relativePath.find_first_not_of('/', at);
+        if (at == std::string_view::npos) {
+            return;
+        }
+        std::size_t end = std::min(relativePath.find('/', at), relativePath.size());
+        std::string& name = trackRecord.*component.utf8;
+        name.clear();
+        appendXmlDecoded(name, relativePath.substr(at, end - at));
+        std::string decoded = name;
+        bool clean = urlDecode(decoded) == 0;
+        if (decoded.find_first_of(kBreaksRows) == std::string::npos) {
+            name.swap(decoded);
+        } else {
+            // A name stands in a list row: a line feed in it would split the row, and a
+            // Ctrl-Z would end the list for whoever reads it back. Such an escape is not
+            // decoded, like a malformed one.
+            clean = false;
+        }
+        if (!clean) {
+            appendErrorNote(component.noteWord);
+        }
+        if (component.sjis) {
+            trackRecord.*component.sjis = folderNameToShiftJis(name);
+        }
+        at = end;
     }
 }

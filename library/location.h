@@ -31,8 +31,12 @@ void resolveLocation(std::string_view line);
 //      ignored): R, the older layout with the artist folders right in the media folder.
 std::string musicRelativePath(std::string_view line, const std::string& mediaFolderUrl);
 
-// Decodes the percent escapes of URL text in place ("%e3" and "%E3" alike; "+" is a plus
-// sign). Returns 0 on success. Returns -1 and leaves `text` unchanged when a "%" is not
-// followed by two hexadecimal digits, and returns -1 with `text` decoded up to the escaped
-// byte when an escape gives the byte 0 (nothing after it can be part of a file name).
-int urlDecode(std::string& text);
+// Splits `relativePath` (still URL-encoded) at "/" (runs of "/" count as one, and leading
+// or trailing ones give nothing), then decodes each of the first three components: XML
+// escapes, then percent escapes. Fills trackRecord.artistFolder, albumFolder and fileName
+// (UTF-8) and the code page 932 forms of the two folder names. A component whose percent
+// escapes cannot be decoded notes "artist", "album" or "name" in "err.csv" and keeps its
+// text as the decoding left it; so does one whose escapes give a line feed or a Ctrl-Z,
+// which would break the list rows it stands in (its text then stays undecoded). Missing components
+// leave their fields as they were.
+void splitMusicPath(std::string_view relativePath);

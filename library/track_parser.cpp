@@ -2,10 +2,10 @@
 
 #include <string_view>
 
+#include "encoding/xml_text.h"
 #include "library/line_reader.h"
 #include "library/location.h"
 #include "library/track_record.h"
-#include "library/xml_text.h"
 
 namespace {
 

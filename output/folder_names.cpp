@@ -3,12 +3,6 @@
 #include <cctype>
 #include <cstring>
 
-#include "encoding/shift_jis.h"
-#include "library/error_notes.h"
-#include "library/location.h"
-#include "library/track_record.h"
-#include "library/xml_text.h"
-
 namespace {
 
 bool isLeadByte(unsigned char byte) {
@@ -31,55 +25,7 @@ bool holdsSeparator(const std::string& name, bool doubleByte) {
     return false;
 }
 
-// Bytes that no name in a list row may hold: the line feed and the text-mode end (Ctrl-Z).
-const char kBreaksRows[] = "\n\x1A";
-
-struct Component {
-    std::string TrackRecord::*utf8;
-    std::string TrackRecord::*sjis;  // nullptr for the file name
-    const char* noteWord;
-};
-
-const Component kComponents[] = {
-    {&TrackRecord::artistFolder, &TrackRecord::artistFolderSjis, "artist"},
-    {&TrackRecord::albumFolder, &TrackRecord::albumFolderSjis, "album"},
-    {&TrackRecord::fileName, nullptr, "name"},
-};
-
 }  // namespace
-
-void splitMusicPath(const std::string& relativePath) {
-    std::size_t at = 0;
-    for (const Component& component : kComponents) {
-        at = relativePath.find_first_not_of('/', at);
-        if (at == std::string::npos) {
-            return;
-        }
-        std::size_t end = relativePath.find('/', at);
-        if (end == std::string::npos) {
-            end = relativePath.size();
-        }
-        std::string text = decodeXmlEscapes(relativePath.substr(at, end - at));
-        std::string decoded = text;
-        bool clean = urlDecode(decoded) == 0;
-        if (decoded.find_first_of(kBreaksRows) != std::string::npos) {
-            // A name stands in a list row: a line feed in it would split the row, and a
-            // Ctrl-Z would end the list for whoever reads it back. Such an escape is not
-            // decoded, like a malformed one.
-            decoded = text;
-            clean = false;
-        }
-        if (!clean) {
-            appendErrorNote(component.noteWord);
-        }
-        text = decoded;
-        trackRecord.*component.utf8 = text;
-        if (component.sjis) {
-            trackRecord.*component.sjis = folderNameToShiftJis(text);
-        }
-        at = end;
-    }
-}
 
 bool windowsAcceptsFolderName(const std::string& sjis) {
     for (std::size_t i = 0; i < sjis.size(); ++i) {

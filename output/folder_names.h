@@ -1,18 +1,8 @@
-// The artist folder, album folder and file name of a track, from its path below the media
-// library's "Media/Music/" folder.
+// Which folder names taken from the export may become folders below the working folder, and
+// the names Windows gives them.
 #pragma once
 
 #include <string>
-
-// Splits `relativePath` (still URL-encoded) at "/" (runs of "/" count as one, and leading
-// or trailing ones give nothing), then decodes each of the first three components: XML
-// escapes, then percent escapes. Fills trackRecord.artistFolder, albumFolder and fileName
-// (UTF-8) and the code page 932 forms of the two folder names. A component whose percent
-// escapes cannot be decoded notes "artist", "album" or "name" in "err.csv" and keeps its
-// text as the decoding left it; so does one whose escapes give a line feed or a Ctrl-Z,
-// which would break the list rows it stands in (its text then stays undecoded). Missing components
-// leave their fields as they were.
-void splitMusicPath(const std::string& relativePath);
 
 // True when a folder name taken from the export may be used as one level of a path below
 // the working folder: neither its UTF-8 form nor its code page 932 form names "." or "..",

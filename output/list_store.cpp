@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "library/track_record.h"
 #include "output/artwork.h"
 #include "output/folder_names.h"
 #include "output/list_merge.h"
@@ -183,24 +182,23 @@ StoredList* findList(const std::string& path, ListKind kind) {
     return list;
 }
 
-void applyMerge(StoredList& list, const std::string& newRow, const std::string& newKey,
-                bool errorListMode) {
+// The error list takes every row at its end, in the order met; any other list keeps its
+// rows in key order, a new row replacing those of its key.
+void applyMerge(StoredList& list, const std::string& newRow, const std::string& newKey) {
     std::size_t before = list.rowCount;
     if (list.kind == ListKind::errors) {
         list.text += newRow;
         ++list.rowCount;
     } else if (list.inKeyOrder) {
-        if (!errorListMode) {
-            auto equal = list.rows.equal_range(newKey);
-            for (auto it = equal.first; it != equal.second;) {
-                it = list.rows.erase(it);
-                --list.rowCount;
-            }
+        auto equal = list.rows.equal_range(newKey);
+        for (auto it = equal.first; it != equal.second;) {
+            it = list.rows.erase(it);
+            --list.rowCount;
         }
         list.rows.emplace(newKey, newRow);
         ++list.rowCount;
     } else {
-        list.text = mergeRows(list.text, newRow, newKey, errorListMode);
+        list.text = mergeRows(list.text, newRow, newKey, false);
         list.rowCount = countLines(list.text);
     }
     store.rowsHeld = store.rowsHeld + list.rowCount - before;
@@ -233,7 +231,7 @@ bool appendToJournal(const std::string& record) {
 }
 
 // Journal records: a header line "<mode><kind>,<path bytes>,<key bytes>,<row bytes>" (mode
-// N or E for the error-list mode, or F for an index row that waits for its folder; kind I,
+// N, or E for an error list, or F for an index row that waits for its folder; kind I,
 // T or R for index, track or error-list rows), then the texts as they are, so any byte may
 // stand in them. An F record has a fourth length and text: the folder's path. Picture records
 // have the kind A: "PA,<folder bytes>,<music file bytes>" for a picture to be extracted and
@@ -340,12 +338,9 @@ bool writeAllLists() {
         for (const auto& list : store.lists) {
             failed.push_back(list->changed);
         }
-        bool savedMode = trackRecord.errorListMode;
-        trackRecord.errorListMode = true;
         for (const auto& row : homeless) {
             mergeListRow("errlist.csv", row.first, row.second, ListKind::errors);
         }
-        trackRecord.errorListMode = savedMode;
         // The error list, unless it failed a moment ago: a list that cannot be written now
         // is tried again at the next checkpoint, not at once.
         std::vector<std::pair<std::string, std::string>> lost;
@@ -471,12 +466,10 @@ void replayJournal(const std::string& bytes,
             if (!list && folderMade) {
                 store.refusedLists.insert(path);
             } else if (list && folderMade && !holdsKey(*list, key)) {
-                trackRecord.errorListMode = false;
-                applyMerge(*list, row, key, false);
+                applyMerge(*list, row, key);
             }
             continue;
         }
-        trackRecord.errorListMode = record.mode == 'E';
         mergeListRow(path, row, key, listKind);
     }
 }
@@ -538,23 +531,23 @@ void keepJournalOfUnwrittenLists() {
 bool mergeListRow(const std::string& listPath, const std::string& newRow, const std::string& newKey,
                   ListKind kind) {
     StoredList* list = findList(listPath, kind);
-    bool errorListMode = trackRecord.errorListMode;
+    const char mode = kind == ListKind::errors ? 'E' : 'N';
     if (!list) {
         // An index row is in the journal already (journalIndexRow), and an error-list row has
         // no other list to go to: both wait there for the next run, and this run says that
         // lists are left to write. A track row goes to the error list instead.
         if (kind != ListKind::tracks && !identityOf(listPath).empty()) {
             if (kind == ListKind::errors && !store.replaying) {
-                journalRecord(errorListMode ? 'E' : 'N', kind, listPath, newKey, newRow, nullptr);
+                journalRecord(mode, kind, listPath, newKey, newRow, nullptr);
             }
             store.refusedLists.insert(listPath);
         }
         return false;
     }
     if (!store.replaying) {
-        journalRecord(errorListMode ? 'E' : 'N', kind, listPath, newKey, newRow, nullptr);
+        journalRecord(mode, kind, listPath, newKey, newRow, nullptr);
     }
-    applyMerge(*list, newRow, newKey, errorListMode);
+    applyMerge(*list, newRow, newKey);
     ++store.mergesSinceCheckpoint;
     return true;
 }
@@ -589,7 +582,6 @@ void recoverLists() {
     store.replaying = true;
     replayJournal(bytes, pictures);
     store.replaying = false;
-    trackRecord.errorListMode = false;
     // The interrupted run made these folders and may have been stopped before their
     // pictures were whole.
     for (const auto& picture : pictures) {
@@ -634,13 +626,11 @@ bool finishLists() {
         closeJournal();
     }
     bool succeeded = allWritten && !store.journalEverBroken;
-    store.lists.clear();
-    store.byPath.clear();
-    store.byIdentity.clear();
-    store.rowsHeld = 0;
-    store.mergesSinceCheckpoint = 0;
-    store.journalBroken = false;
-    store.journalEverBroken = false;
-    store.refusedLists.clear();
+    store = Store();
     return succeeded;
+}
+
+void beginLists() {
+    closeJournal();
+    store = Store();
 }

@@ -32,9 +32,9 @@
 // are not sorted: each goes at the end of its list.
 enum class ListKind { index, tracks, errors };
 
-// Merges `newRow` (ending in "\n", key `newKey`) into the list at `listPath` in the mode of
-// trackRecord.errorListMode (an error list, one first met with `kind` errors, takes it at
-// its end), and journals the merge. Returns false, merging nothing, when the list cannot
+// Merges `newRow` (ending in "\n", key `newKey`) into the list at `listPath` by the rule of
+// its kind (an error list takes it at its end; any other list in key order, replacing the
+// rows of its key), and journals the merge. Returns false, merging nothing, when the list cannot
 // take the row: an existing list that cannot be read, or a list whose folder does not exist.
 bool mergeListRow(const std::string& listPath, const std::string& newRow, const std::string& newKey,
                   ListKind kind = ListKind::index);
@@ -78,6 +78,9 @@ void checkpointListsIfDue();
 // or when the journal could not be written at some point of the run (folders were then left
 // unmade, and their tracks are in the error list).
 bool finishLists();
+
+// Starts a run with no list, journal or note of an earlier run in the same process.
+void beginLists();
 
 // The journal's name in the working folder.
 inline constexpr const char* kJournalName = "bunkai.journal";

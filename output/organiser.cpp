@@ -67,9 +67,15 @@ bool makeIndexedFolder(const std::string& parent, const std::string& name,
     return true;
 }
 
-void mergeIntoErrorList(const std::string& row) {
-    trackRecord.errorListMode = true;
-    mergeListRow("errlist.csv", row, trackRecord.fileName, ListKind::errors);
+// What placing a track did, for the record's flags.
+struct Placement {
+    bool albumFolderCreated = false;
+    bool inErrorList = false;
+};
+
+void mergeIntoErrorList(const TrackRecord& track, const std::string& row, Placement& placement) {
+    placement.inErrorList = true;
+    mergeListRow("errlist.csv", row, track.fileName, ListKind::errors);
 }
 
 // A folder name from the export is used as a path level only when it cannot lead out of
@@ -90,12 +96,12 @@ bool folderNamesUsable(const TrackRecord& track) {
     return !(artistUsed && track.artistFolderSjis.empty() && !track.albumFolderSjis.empty());
 }
 
-void placeTrack() {
-    TrackRecord& track = trackRecord;
+Placement placeTrack(const TrackRecord& track) {
+    Placement placement;
     std::string row = trackRow(track);
     if (!folderNamesUsable(track)) {
-        mergeIntoErrorList(row);
-        return;
+        mergeIntoErrorList(track, row, placement);
+        return placement;
     }
 
     std::string artistPath;
@@ -110,22 +116,23 @@ void placeTrack() {
     }
 
     std::string albumPath;
-    track.albumFolderCreated = makeIndexedFolder(
+    placement.albumFolderCreated = makeIndexedFolder(
         artistPath, windowsFolderName(track.albumFolderSjis), artistPath + "/list.csv",
         indexRow(track.albumFolder, track.album), track.albumFolder, albumPath, &track.location);
 
     if (track.fileName.empty()) {
-        mergeIntoErrorList(row);
+        mergeIntoErrorList(track, row, placement);
     } else if (!mergeListRow(albumPath + "/list.csv", row, track.fileName, ListKind::tracks)) {
         // The album's list could not take the row (no folder, a refused name, a write
         // error): keep the track in the error list rather than lose it.
-        mergeIntoErrorList(row);
+        mergeIntoErrorList(track, row, placement);
     }
 
-    if (track.albumFolderCreated) {
+    if (placement.albumFolderCreated) {
         extractArtwork(track.location, albumPath);
         journalPictureDone(albumPath);
     }
+    return placement;
 }
 
 }  // namespace
@@ -136,6 +143,8 @@ void beginOrganising() {
 }
 
 void organiseTrack() {
-    placeTrack();
+    Placement placement = placeTrack(trackRecord);
+    trackRecord.albumFolderCreated = placement.albumFolderCreated;
+    trackRecord.errorListMode = placement.inErrorList;
     checkpointListsIfDue();
 }

@@ -1,4 +1,5 @@
 #include "output/folder_names.h"
+#include "library/location.h"
 
 #include <gtest/gtest.h>
 

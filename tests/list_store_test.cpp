@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "library/track_record.h"
 #include "output/list_merge.h"
 #include "platform/text_file.h"
 #include "tests/test_support.h"
@@ -55,11 +54,9 @@ TEST(ListStore, EndsLikeMergingIntoTheFileRowByRow) {
             std::string path = "list" + std::to_string(random() % 3) + ".csv";
             const std::string& key = keys[random() % keys.size()];
             std::string newRow = row(key, std::to_string(step));
-            trackRecord.errorListMode = random() % 4 == 0;
             ASSERT_TRUE(mergeListRow(path, newRow, key));
-            expected[path] = mergeRows(expected[path], newRow, key, trackRecord.errorListMode);
+            expected[path] = mergeRows(expected[path], newRow, key, false);
         }
-        trackRecord.errorListMode = false;
         finishLists();
         for (const auto& list : expected) {
             EXPECT_EQ(readFile(list.first), platform::toStoredText(list.second))
@@ -97,17 +94,15 @@ TEST(ListStore, ListIsWrittenOnlyWhenItsBytesWouldChange) {
 
 TEST(ListStore, CheckpointsWriteListsAndEmptyTheJournal) {
     ScopedTempFolder folder;
-    trackRecord.errorListMode = true;
     std::string expected;
     for (std::size_t i = 0; i < kMinCheckpointMerges; ++i) {
-        ASSERT_TRUE(mergeListRow("errlist.csv", row("", std::to_string(i)), ""));
+        ASSERT_TRUE(mergeListRow("errlist.csv", row("", std::to_string(i)), "", ListKind::errors));
         expected += platform::toStoredText(row("", std::to_string(i)));
         checkpointListsIfDue();
     }
-    trackRecord.errorListMode = false;
     EXPECT_EQ(readFile("errlist.csv"), expected);
     EXPECT_EQ(readFile(kJournalName), "");
-    ASSERT_TRUE(mergeListRow("errlist.csv", row("zz"), "zz"));
+    ASSERT_TRUE(mergeListRow("errlist.csv", row("zz"), "zz", ListKind::errors));
     finishLists();
     EXPECT_EQ(readFile("errlist.csv"), expected + platform::toStoredText(row("zz")));
 }
@@ -151,9 +146,7 @@ TEST(ListStore, ListThatCannotBeWrittenWaitsInTheJournal) {
     makeFolders("Music/A");
     ASSERT_TRUE(mergeListRow("Music/A/list.csv", row("x"), "x", ListKind::tracks));
     ASSERT_TRUE(mergeListRow("list.csv", row("a"), "a"));
-    trackRecord.errorListMode = true;
-    ASSERT_TRUE(mergeListRow("errlist.csv", row(""), ""));
-    trackRecord.errorListMode = false;
+    ASSERT_TRUE(mergeListRow("errlist.csv", row(""), "", ListKind::errors));
     std::filesystem::remove("Music/A");
     writeFile("Music/A", "");
     EXPECT_FALSE(finishLists());

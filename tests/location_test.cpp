@@ -1,4 +1,5 @@
 #include "library/location.h"
+#include "encoding/url_text.h"
 
 #include <gtest/gtest.h>
 

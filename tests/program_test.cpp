@@ -1,9 +1,11 @@
 // The program as a user runs it: in a folder, with or without the export's path.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
+#include "driver/program.h"
 #include "output/list_store.h"
 #include "platform/lock.h"
 #include "tests/export_builder.h"
@@ -146,6 +148,30 @@ TEST(Program, SecondRunAtOnceChangesNothing) {
     // The lock goes with its holder.
     EXPECT_EQ(runProgram({"x.xml"}).exitStatus, 0);
     EXPECT_EQ(readFile("list.csv"), "1,1,a,v\r\n");
+}
+
+// The program keeps its state in program-wide objects: a second run in the same process, in
+// another folder, must make what the first made, not take it as made already.
+TEST(Program, RunInTheSameProcessStartsAfresh) {
+    ScopedTempFolder folder;
+    writeFile(
+        "x.xml",
+        exportText(
+            {{{"Name", stringValue("one")}, {"Location", locationValue("Media/Music/A/B/1.mp3")}},
+             {{"Name", stringValue("two")}, {"Location", locationValue("Media/Music/A/C/")}}}));
+    std::vector<std::vector<std::string>> trees;
+    for (const char* work : {"first", "second"}) {
+        std::filesystem::create_directory(work);
+        std::filesystem::current_path(work);
+        std::string program = "bunkai";
+        std::string exportPath = "../x.xml";
+        char* argv[] = {program.data(), exportPath.data(), nullptr};
+        EXPECT_EQ(::runProgram(2, argv), 0);
+        std::filesystem::current_path("..");
+        trees.push_back(listTree(work));
+    }
+    EXPECT_EQ(trees[0], trees[1]);
+    EXPECT_NE(std::find(trees[0].begin(), trees[0].end(), "Music/A/C"), trees[0].end());
 }
 
 }  // namespace

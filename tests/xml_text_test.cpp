@@ -1,4 +1,4 @@
-#include "library/xml_text.h"
+#include "encoding/xml_text.h"
 
 #include <gtest/gtest.h>
 
