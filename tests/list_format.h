@@ -8,19 +8,20 @@
 
 namespace testing_support {
 
-// Checks the bytes of a whole list file: every line ends in CR LF and is not blank, and
-// every row is "N,M,", N bytes of key, ",", M bytes of shown text and then the end of the
-// line (index rows: the root and artist lists) or "," and twelve more columns (track rows:
-// album lists and the error list; their values may hold commas, so at least twelve).
+// Checks the bytes of a whole list file: every line ends in CR LF (no lone LF) and is not
+// blank, and every row is "N,M,", N bytes of key, ",", M bytes of shown text and then the
+// end of the line (index rows: the root and artist lists) or "," and twelve more columns
+// (track rows: album lists and the error list; values may hold commas, so at least twelve).
 // Returns "" when all rows are well formed, else what is wrong and the row.
 inline std::string listFormatFault(const std::string& bytes, bool trackRows) {
     for (std::size_t start = 0; start < bytes.size();) {
-        const std::size_t end = bytes.find("\r\n", start);
-        if (end == std::string::npos || end == start) {
-            return "a row not ended by CR LF, or blank: " + bytes.substr(start);
+        const std::size_t end = bytes.find('\n', start);
+        if (end == std::string::npos || end == start || bytes[end - 1] != '\r' ||
+            end - 1 == start) {
+            return "a line not ended by CR LF, or blank: " + bytes.substr(start, end - start);
         }
-        const std::string row = bytes.substr(start, end - start);
-        start = end + 2;
+        const std::string row = bytes.substr(start, end - 1 - start);
+        start = end + 1;
         std::size_t at = 0;
         std::size_t lengths[2] = {0, 0};
         bool fine = true;
