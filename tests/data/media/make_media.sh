@@ -47,16 +47,11 @@ exif = b"\xff\xd8\xff\xe1" + struct.pack(">H", 2 + len(exif_body)) + exif_body +
 assert b"JFIF" not in exif
 open("cover-exif.jpg", "wb").write(exif)
 
-
-def tag_mp3(source, target, picture):
-    shutil.copyfile(source, target)
+for target, picture in ("with-jfif.mp3", jfif), ("with-exif.mp3", exif):
+    shutil.copyfile("silence.mp3", target)
     tags = ID3()
     tags.add(APIC(encoding=3, mime="image/jpeg", type=3, desc="", data=picture))
     tags.save(target, v2_version=3, padding=lambda info: 0)
-
-
-tag_mp3("silence.mp3", "with-jfif.mp3", jfif)
-tag_mp3("silence.mp3", "with-exif.mp3", exif)
 
 shutil.copyfile("silence.m4a", "with-png.m4a")
 m4a = MP4("with-png.m4a")
