@@ -39,13 +39,15 @@ bool limitFileWrites(long long bytes) {
 
 RunResult runProgram(const std::vector<std::string>& arguments) {
     // A run that hangs is ended, so that its test fails rather than waits forever.
-    std::string command = "timeout 300 '" BUNKAI_EXE "'";
-    for (const std::string& argument : arguments) {
-        std::string quoted;
-        for (const char c : argument) {
-            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    std::string command = "timeout 300";
+    std::vector<std::string> words = {BUNKAI_EXE};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    for (const std::string& word : words) {
+        command += " '";
+        for (const char c : word) {
+            command += c == '\'' ? std::string("'\\''") : std::string(1, c);
         }
-        command += " '" + quoted + "'";
+        command += '\'';
     }
     RunResult result;
     std::FILE* output = popen((command + " </dev/null").c_str(), "r");
