@@ -21,34 +21,27 @@
 # valid code page 932, or that decodes to another name than Windows made, is a difference.
 set -eu
 
-exports=""
-while [ $# -gt 0 ] && [ "$1" = --export ]; do
-    [ $# -ge 2 ] || break
-    exports="$exports$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
-"
+# The programs run in other folders: an existing file's path is made absolute.
+absolute() {
+    if [ -e "$1" ]; then echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; else echo "$1"; fi
+}
+root=$(cd "$(dirname "$0")/.." && pwd)
+data="$root/tests/data"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+while [ $# -ge 2 ] && [ "$1" = --export ]; do
+    absolute "$2" >>"$work/exports"
     shift 2
 done
 if [ $# -lt 3 ]; then
     echo "usage: $0 [--export EXPORT]... POSIX_PROGRAM WINDOWS_PROGRAM RUNNER..." >&2
     exit 2
 fi
-
-# The programs run in other folders: a path relative to this one must be made absolute.
-absolute() {
-    case $1 in
-        */*) echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")" ;;
-        *) echo "$1" ;;
-    esac
-}
+[ -s "$work/exports" ] || printf '%s\n' "$root/sample" "$data"/exports/* >"$work/exports"
 posix_program=$(absolute "$1")
 windows_program=$(absolute "$2")
 runner=$(absolute "$3")
 shift 3
-
-root=$(cd "$(dirname "$0")/.." && pwd)
-data="$root/tests/data"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 tab=$(printf '\t')
 failures=0
 
@@ -73,18 +66,12 @@ prepare() {
     (cd "$2" && find . -type f) >"$2.inputs"
 }
 
-# Removes the inputs from the working folder $1, leaving only what the program made.
-remove_inputs() {
-    while IFS= read -r input; do
-        rm "$1/$input"
-    done <"$1.inputs"
-    if [ -d "$1/Media" ]; then
-        find "$1/Media" -depth -type d -empty -delete
-    fi
-}
-
-# Renames every entry below $1 from code page 932 to UTF-8, deepest first.
-decode_names() {
+# Removes the inputs from the working folder $1, leaving only what the program made, and
+# renames every entry left from code page 932 to UTF-8 ($2 = decode), deepest first.
+leave_output() {
+    while IFS= read -r input; do rm "$1/$input"; done <"$1.inputs"
+    [ ! -d "$1/Media" ] || find "$1/Media" -depth -type d -empty -delete
+    [ "$2" = decode ] || return 0
     find "$1" -mindepth 1 -depth >"$1.names"
     while IFS= read -r path; do
         entry=$(basename "$path")
@@ -92,29 +79,10 @@ decode_names() {
             echo "not code page 932: $path" >&2
             return 1
         fi
-        if [ "$decoded" != "$entry" ]; then
-            mv "$path" "$(dirname "$path")/$decoded"
-        fi
+        [ "$decoded" = "$entry" ] || mv "$path" "$(dirname "$path")/$decoded"
     done <"$1.names"
 }
 
-# Checks that the folder $1 holds as many folders as its index list $2 holds rows: a folder
-# the program makes gets exactly one row, and a row only comes with the folder it names.
-check_index_rows() {
-    folders=$(find "$1" -mindepth 1 -maxdepth 1 -type d | wc -l)
-    rows=0
-    if [ -f "$2" ]; then
-        rows=$(grep -c . "$2" || true)
-    fi
-    if [ "$folders" -ne "$rows" ]; then
-        difference "$3: $folders folders in ${1#"$work"/}, $rows rows in its index list"
-    fi
-}
-
-if [ -z "$exports" ]; then
-    exports=$(printf '%s\n' "$root/sample" "$data"/exports/*)
-fi
-printf '%s\n' "$exports" | grep . >"$work/exports"
 while IFS= read -r export; do
     name=$(basename "$export" .xml)
     posix="$work/$name/posix"
@@ -122,44 +90,38 @@ while IFS= read -r export; do
     prepare "$export" "$posix"
     prepare "$export" "$windows"
     for run in 1 2; do
-        console="$work/$name/console-$run"
+        # Every export here is read through, which ends with status 0.
         status=0
-        (cd "$posix" && "$posix_program" </dev/null >"$console.posix") || status=$?
-        echo "$status" >>"$work/$name/status.posix"
+        (cd "$posix" && "$posix_program" </dev/null >"$posix.console") || status=$?
+        [ "$status" -eq 0 ] || difference "$name, run $run: the POSIX program ended with status $status"
         status=0
-        (cd "$windows" && "$runner" "$@" "$windows_program" </dev/null >"$console.windows") || status=$?
-        echo "$status" >>"$work/$name/status.windows"
+        (cd "$windows" && "$runner" "$@" "$windows_program" </dev/null >"$windows.console") || status=$?
+        [ "$status" -eq 0 ] || difference "$name, run $run: the Windows program ended with status $status"
         # Code page 932 and CR LF line ends on the Windows console; the text is the same.
-        iconv -f CP932 -t UTF-8 "$console.windows" | tr -d '\r' >"$console.windows.text"
-        if ! diff "$console.posix" "$console.windows.text" >&2; then
+        iconv -f CP932 -t UTF-8 "$windows.console" | tr -d '\r' | diff "$posix.console" - >&2 ||
             difference "$name, run $run: the console texts differ"
-        fi
     done
-    # Every export here is read through, which ends with status 0.
-    for build in posix windows; do
-        if [ "$(cat "$work/$name/status.$build")" != "$(printf '0\n0')" ]; then
-            difference "$name: the $build program ended with the statuses" \
-                "$(tr '\n' ' ' <"$work/$name/status.$build")"
-        fi
-    done
-    remove_inputs "$posix"
-    remove_inputs "$windows"
-    decode_names "$posix" || difference "$name: the POSIX program made names that are no code page 932"
+    leave_output "$windows" keep
+    leave_output "$posix" decode || difference "$name: the POSIX program made names that are no code page 932"
     if diff -r "$posix" "$windows" >&2; then
         echo "$name: same output, $(find "$windows" -type d | wc -l) folders and" \
             "$(find "$windows" -type f | wc -l) files"
     else
         difference "$name: the output trees differ"
     fi
-    for build in posix windows; do
-        tree="$work/$name/$build"
-        if [ -d "$tree/Music" ]; then
-            check_index_rows "$tree/Music" "$tree/list.csv" "$name ($build)"
-            find "$tree/Music" -mindepth 1 -maxdepth 1 -type d >"$tree.artists"
-            while IFS= read -r artist; do
-                check_index_rows "$artist" "$artist/list.csv" "$name ($build)"
-            done <"$tree.artists"
-        fi
+    # A folder the program makes gets exactly one row in the index list of the folder above
+    # it, and a row only comes with the folder it names.
+    for tree in "$posix" "$windows"; do
+        [ -d "$tree/Music" ] || continue
+        find "$tree/Music" -maxdepth 1 -type d >"$tree.indexed"
+        while IFS= read -r folder; do
+            list="$folder/list.csv"
+            [ "$folder" != "$tree/Music" ] || list="$tree/list.csv"
+            folders=$(find "$folder" -mindepth 1 -maxdepth 1 -type d | wc -l)
+            rows=$(cat "$list" 2>/dev/null | grep -c . || true)
+            [ "$folders" -eq "$rows" ] ||
+                difference "$name: $folders folders in ${folder#"$work"/}, $rows rows in its index list"
+        done <"$tree.indexed"
     done
 done <"$work/exports"
 

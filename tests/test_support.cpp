@@ -8,6 +8,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "platform/code_page.h"
+
 namespace testing_support {
 
 namespace fs = std::filesystem;
@@ -15,37 +17,29 @@ namespace fs = std::filesystem;
 ScopedTempFolder::ScopedTempFolder() {
     std::error_code error;
     previous_ = fs::current_path(error);
-    const fs::path base = fs::temp_directory_path(error);
-    if (error) {
-        ADD_FAILURE() << "no temporary folder: " << error.message();
-        return;
-    }
     // Tests run side by side in separate processes: a random name keeps their folders apart.
     std::random_device seed;
     std::mt19937_64 random(seed());
-    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    const fs::path base = fs::temp_directory_path(error);
+    for (int attempt = 0; !error && attempt < 100 && path_.empty(); ++attempt) {
         const fs::path candidate = base / ("bunkai-test-" + std::to_string(random() % 1000000000));
         if (fs::create_directory(candidate, error)) {
             path_ = fromPath(candidate);
         }
     }
     if (path_.empty()) {
-        ADD_FAILURE() << "cannot create a temporary folder in " << fromPath(base);
+        ADD_FAILURE() << "cannot create a temporary folder: " << error.message();
         return;
     }
     fs::current_path(toPath(path_), error);
-    if (error) {
-        ADD_FAILURE() << "cannot enter " << path_ << ": " << error.message();
-    }
+    EXPECT_FALSE(error) << "cannot enter " << path_ << ": " << error.message();
 }
 
 ScopedTempFolder::~ScopedTempFolder() {
     std::error_code error;
     if (!previous_.empty()) {
         fs::current_path(previous_, error);
-        if (error) {
-            ADD_FAILURE() << "cannot return to the previous working folder: " << error.message();
-        }
+        EXPECT_FALSE(error) << "cannot return to the previous working folder";
     }
     if (!path_.empty()) {
         fs::remove_all(toPath(path_), error);
@@ -54,12 +48,9 @@ ScopedTempFolder::~ScopedTempFolder() {
 
 std::string readFile(const std::string& path) {
     std::ifstream in(toPath(path), std::ios::binary);
-    if (!in) {
-        ADD_FAILURE() << "cannot read " << path;
-        return {};
-    }
     std::ostringstream bytes;
     bytes << in.rdbuf();
+    EXPECT_TRUE(in) << "cannot read " << path;
     return bytes.str();
 }
 
@@ -67,9 +58,7 @@ void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(toPath(path), std::ios::binary | std::ios::trunc);
     out << bytes;
     out.close();
-    if (!out) {
-        ADD_FAILURE() << "cannot write " << path;
-    }
+    EXPECT_TRUE(out) << "cannot write " << path;
 }
 
 bool fileExists(const std::string& path) {
@@ -80,9 +69,7 @@ bool fileExists(const std::string& path) {
 void makeFolders(const std::string& path) {
     std::error_code error;
     fs::create_directories(toPath(path), error);
-    if (error) {
-        ADD_FAILURE() << "cannot create " << path << ": " << error.message();
-    }
+    EXPECT_FALSE(error) << "cannot create " << path << ": " << error.message();
 }
 
 std::vector<std::string> listTree(const std::string& folder) {
@@ -95,6 +82,18 @@ std::vector<std::string> listTree(const std::string& folder) {
     }
     std::sort(out.begin(), out.end());
     return out;
+}
+
+std::string consoleText(const std::string& utf8) {
+    std::string text;
+    for (const char c : localName(utf8)) {
+        text += kWindows && c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    return text;
+}
+
+std::string localName(const std::string& utf8) {
+    return kWindows ? platform::utf8ToCodePage932(utf8) : utf8;
 }
 
 }  // namespace testing_support

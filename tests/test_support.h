@@ -1,8 +1,7 @@
-// Helpers shared by the tests: a scoped temporary working folder, small file helpers, and
-// the few facts that differ between the Windows and the POSIX build.
-//
-// Paths are byte strings as the program uses them: code page 932 on Windows, UTF-8 on
-// POSIX systems.
+// Helpers shared by the tests: a scoped temporary working folder, small file helpers, the
+// built program's runs, and the few facts that differ between the Windows and the POSIX
+// build. Paths are byte strings as the program uses them: code page 932 on Windows, UTF-8
+// on POSIX systems. Every helper that fails fails the current test.
 #pragma once
 
 #include <filesystem>
@@ -10,6 +9,8 @@
 #include <vector>
 
 namespace testing_support {
+
+inline constexpr bool kWindows = std::filesystem::path::preferred_separator == '\\';
 
 // Creates a fresh temporary folder and makes it the working folder for the lifetime of
 // the object; the previous working folder is restored and the folder removed afterwards.
@@ -28,22 +29,14 @@ class ScopedTempFolder {
     std::filesystem::path previous_;
 };
 
-// Reads a whole file as bytes; fails the current test when it cannot be read.
 std::string readFile(const std::string& path);
-
-// Writes bytes to a file, creating or truncating it; fails the current test on error.
-void writeFile(const std::string& path, const std::string& bytes);
-
+void writeFile(const std::string& path, const std::string& bytes);  // creates or truncates
 bool fileExists(const std::string& path);
+void makeFolders(const std::string& path);  // with its missing parents
 
-// Creates a folder and its missing parents; fails the current test on error.
-void makeFolders(const std::string& path);
-
-// Every path below `folder` (files and folders, relative, "/" between levels, sorted), for
-// comparing trees.
+// Every path below `folder` (files and folders, relative, "/" between levels, sorted).
 std::vector<std::string> listTree(const std::string& folder);
 
-// The result of running the built program.
 struct RunResult {
     int exitStatus = -1;
     std::string output;  // standard output
@@ -53,10 +46,9 @@ struct RunResult {
 // standard input, capturing its standard output.
 RunResult runProgram(const std::vector<std::string>& arguments);
 
-// What differs between the builds (test_support_posix.cpp, test_support_win.cpp).
-
-// The exit status runProgram reports after the program returned -1.
-extern const int kFailureExitStatus;
+// The exit status runProgram reports after the program returned -1: Windows keeps the whole
+// value, a POSIX exit status its low byte.
+inline constexpr int kFailureExitStatus = kWindows ? -1 : 255;
 
 // The bytes the program writes to its console for a text given in UTF-8: on Windows code
 // page 932, with every line end written as CR LF by the text-mode standard output.
@@ -66,8 +58,10 @@ std::string consoleText(const std::string& utf8);
 std::string localName(const std::string& utf8);
 
 // The local path by which the program opens a file URL's absolute path (UTF-8, below the
-// URL's "localhost/").
-std::string localPathOfUrl(const std::string& urlPath);
+// URL's "localhost/"): the same bytes as a file name.
+inline std::string localPathOfUrl(const std::string& urlPath) {
+    return localName(urlPath);
+}
 
 // Conversions between the program's byte-string paths and std::filesystem paths.
 std::filesystem::path toPath(const std::string& bytes);

@@ -1,32 +1,16 @@
-// The POSIX side of the test support: the program is started with fork and exec, and text
-// and file names stay UTF-8.
-#include <fcntl.h>
+// The POSIX side of the test support: the program is started through the shell, and file
+// names stay UTF-8.
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 
 #include "tests/test_support.h"
 
 namespace testing_support {
-
-// main's -1, as the low byte that a POSIX exit status keeps.
-const int kFailureExitStatus = 255;
-
-std::string consoleText(const std::string& utf8) {
-    return utf8;
-}
-
-std::string localName(const std::string& utf8) {
-    return utf8;
-}
-
-std::string localPathOfUrl(const std::string& urlPath) {
-    return urlPath;
-}
 
 std::filesystem::path toPath(const std::string& bytes) {
     return bytes;
@@ -37,7 +21,9 @@ std::string fromPath(const std::filesystem::path& path) {
 }
 
 bool makeFolderLink(const std::string& link, const std::string& target) {
-    return symlink(target.c_str(), link.c_str()) == 0;
+    std::error_code error;
+    std::filesystem::create_directory_symlink(target, link, error);
+    return !error;
 }
 
 bool limitFileWrites(long long bytes) {
@@ -52,46 +38,28 @@ bool limitFileWrites(long long bytes) {
 }
 
 RunResult runProgram(const std::vector<std::string>& arguments) {
-    RunResult result;
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) {
-        ADD_FAILURE() << "pipe failed";
-        return result;
-    }
-    pid_t child = fork();
-    if (child < 0) {
-        ADD_FAILURE() << "fork failed";
-        close(pipeEnds[0]);
-        close(pipeEnds[1]);
-        return result;
-    }
-    if (child == 0) {
-        close(pipeEnds[0]);
-        dup2(pipeEnds[1], STDOUT_FILENO);
-        int devNull = open("/dev/null", O_RDONLY);
-        dup2(devNull, STDIN_FILENO);
-        // A run that hangs is ended, so that its test fails rather than waits forever.
-        alarm(300);
-        std::vector<char*> argv;
-        std::string exe = BUNKAI_EXE;
-        argv.push_back(exe.data());
-        std::vector<std::string> copies = arguments;
-        for (std::string& argument : copies) {
-            argv.push_back(argument.data());
+    // A run that hangs is ended, so that its test fails rather than waits forever.
+    std::string command = "timeout 300";
+    std::vector<std::string> words = {BUNKAI_EXE};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    for (const std::string& word : words) {
+        command += " '";
+        for (const char c : word) {
+            command += c == '\'' ? std::string("'\\''") : std::string(1, c);
         }
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
+        command += '\'';
     }
-    close(pipeEnds[1]);
+    RunResult result;
+    std::FILE* output = popen((command + " </dev/null").c_str(), "r");
+    if (!output) {
+        ADD_FAILURE() << "cannot start " << command;
+        return result;
+    }
     char buffer[4096];
-    ssize_t got;
-    while ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0) {
-        result.output.append(buffer, static_cast<size_t>(got));
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, output)) > 0;) {
+        result.output.append(buffer, got);
     }
-    close(pipeEnds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
+    const int status = pclose(output);
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 
-#include "platform/code_page.h"
 #include "tests/test_support.h"
 
 namespace testing_support {
@@ -34,49 +33,22 @@ std::string quoted(const std::string& argument) {
 
 }  // namespace
 
-// main's -1: Windows keeps the whole value as the exit code 0xFFFFFFFF.
-const int kFailureExitStatus = -1;
-
-std::string consoleText(const std::string& utf8) {
-    std::string text;
-    for (const char c : platform::utf8ToCodePage932(utf8)) {
-        if (c == '\n') {
-            text += '\r';
-        }
-        text += c;
-    }
-    return text;
-}
-
-std::string localName(const std::string& utf8) {
-    return platform::utf8ToCodePage932(utf8);
-}
-
-std::string localPathOfUrl(const std::string& urlPath) {
-    return platform::utf8ToCodePage932(urlPath);
-}
-
 std::filesystem::path toPath(const std::string& bytes) {
-    if (bytes.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(bytes.size());
-    const int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, &wide[0], length);
+    // Each byte gives at most one UTF-16 code unit.
+    std::wstring wide(bytes.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), &wide[0],
+                            static_cast<int>(wide.size()))));
     return wide;
 }
 
 std::string fromPath(const std::filesystem::path& path) {
+    // Each UTF-16 code unit gives at most three bytes.
     const std::wstring wide = path.generic_wstring();
-    if (wide.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(wide.size());
-    const int length =
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), size, &bytes[0], length, nullptr, nullptr);
+    std::string bytes(3 * wide.size(), '\0');
+    bytes.resize(static_cast<std::size_t>(
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &bytes[0],
+                            static_cast<int>(bytes.size()), nullptr, nullptr)));
     return bytes;
 }
 
@@ -128,25 +100,16 @@ RunResult runProgram(const std::vector<std::string>& arguments) {
     for (const std::string& argument : arguments) {
         commandLine += ' ' + quoted(argument);
     }
-
     // Standard input is a pipe whose writing end is closed at once: empty, and no console,
     // so the key wait after the usage text must return by itself.
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     HANDLE inputRead, inputWrite, outputRead, outputWrite;
-    if (!CreatePipe(&inputRead, &inputWrite, &inheritable, 0)) {
+    if (!CreatePipe(&inputRead, &inputWrite, &inheritable, 0) ||
+        !CreatePipe(&outputRead, &outputWrite, &inheritable, 0)) {
         ADD_FAILURE() << "CreatePipe failed: " << GetLastError();
         return result;
     }
-    if (!CreatePipe(&outputRead, &outputWrite, &inheritable, 0)) {
-        ADD_FAILURE() << "CreatePipe failed: " << GetLastError();
-        CloseHandle(inputRead);
-        CloseHandle(inputWrite);
-        return result;
-    }
-    SetHandleInformation(inputWrite, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(outputRead, HANDLE_FLAG_INHERIT, 0);
     CloseHandle(inputWrite);
-
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -156,24 +119,20 @@ RunResult runProgram(const std::vector<std::string>& arguments) {
     PROCESS_INFORMATION process = {};
     const BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0,
                                         nullptr, nullptr, &startup, &process);
-    const DWORD startError = GetLastError();
     CloseHandle(inputRead);
     CloseHandle(outputWrite);
-    if (!started) {
-        CloseHandle(outputRead);
-        ADD_FAILURE() << "cannot start " << commandLine << ": error " << startError;
-        return result;
-    }
-
     char buffer[4096];
     DWORD got;
-    while (ReadFile(outputRead, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    while (started && ReadFile(outputRead, buffer, sizeof buffer, &got, nullptr) && got > 0) {
         result.output.append(buffer, got);
     }
     CloseHandle(outputRead);
-    WaitForSingleObject(process.hProcess, INFINITE);
     DWORD exitCode = 0;
-    GetExitCodeProcess(process.hProcess, &exitCode);
+    if (!started || WaitForSingleObject(process.hProcess, INFINITE) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process.hProcess, &exitCode)) {
+        ADD_FAILURE() << "cannot run " << commandLine << ": error " << GetLastError();
+        return result;
+    }
     result.exitStatus = static_cast<int>(exitCode);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);

@@ -23,35 +23,29 @@ run=$work/run
 export="iTunes Music Library.xml"
 export LC_ALL=C
 
-# Writes text (standard input) in the listing's line form.
-lines() {
-    perl -0777 -ne 's/([\x00-\x1f\x7f\\])/$1 eq "\\" ? "\\\\" : $1 eq "\r" ? "\\r" :
-        $1 eq "\n" ? "\\n\n    " : sprintf("\\x%02x", ord $1)/ge;
-        print "    $_\n" =~ s/\n    \n$/\n/r if length'
-}
-
-# Lists the run folder, leaving out the export and Media/, which are the run's input.
+# Writes the console output of the run, then the listing of the run folder (its paths null
+# separated on standard input), leaving out the export and Media/, the run's input.
 listing() {
-    (cd "$run" && find . -mindepth 1 -print0 | sort -z) | while IFS= read -r -d '' path; do
-        path=${path#./}
-        case $path in "$export" | Media | Media/*) continue ;; esac
-        shown=$(printf '%s' "$path" |
-            perl -0777 -pe 's/([^\x20-\x7e]|\\)/$1 eq "\\" ? "\\\\" : sprintf("\\x%02x", ord $1)/ge')
-        if [ -L "$run/$path" ]; then
-            echo "l $shown"
-        elif [ -d "$run/$path" ]; then
-            echo "d $shown"
-        else
-            size=$(wc -c <"$run/$path")
-            case $path in
-            *.csv)
-                echo "f $shown  $size bytes"
-                lines <"$run/$path"
-                ;;
-            *) echo "f $shown  $size bytes  sha256 $(sha256sum <"$run/$path" | cut -d' ' -f1)" ;;
-            esac
-        fi
-    done
+    perl -0 -MDigest::SHA=sha256_hex -e '
+        sub lines {
+            my $t = shift;
+            $t =~ s/([\x00-\x1f\x7f\\])/$1 eq "\\" ? "\\\\" : $1 eq "\r" ? "\\r" :
+                $1 eq "\n" ? "\\n\n    " : sprintf("\\x%02x", ord $1)/ge;
+            print "    $t\n" =~ s/\n    \n$/\n/r if length $t;
+        }
+        sub slurp { local $/; open my $f, "<", shift or die; binmode $f; <$f> }
+        lines(slurp(shift));
+        print "the export and Media/ (left out below): ", shift, "\n";
+        while (my $path = <STDIN>) {
+            chomp $path;
+            $path =~ s{^\./}{};
+            next if $path =~ m{^(Media(/|$)|iTunes Music Library\.xml$)};
+            (my $shown = $path) =~ s/([^\x20-\x7e]|\\)/$1 eq "\\" ? "\\\\" : sprintf("\\x%02x", ord $1)/ge;
+            if (-l $path) { print "l $shown\n" }
+            elsif (-d $path) { print "d $shown\n" }
+            elsif ($path =~ /\.csv$/) { print "f $shown  ", (-s $path || 0), " bytes\n"; lines(slurp($path)) }
+            else { print "f $shown  ", (-s $path || 0), " bytes  sha256 ", sha256_hex(slurp($path)), "\n" }
+        }' "$@"
 }
 
 run_listing() {
@@ -62,9 +56,7 @@ run_listing() {
         inputs=CHANGED
     fi
     printf '== %s\nexit status: %s\nconsole:\n' "$1" "$status"
-    lines <"$work/console"
-    echo "the export and Media/ (left out below): $inputs"
-    listing
+    (cd "$run" && find . -mindepth 1 -print0 | sort -z | listing "$work/console" "$inputs")
 }
 
 rm -rf "$work"

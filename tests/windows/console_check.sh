@@ -8,70 +8,53 @@
 # RUNNER is the command that runs a Windows program, e.g. tests/windows/wine.sh PREFIX. The
 # expected bytes are made here from UTF-8 with iconv, apart from the program's own tables.
 set -eu
-
-if [ $# -lt 2 ]; then
-    echo "usage: $0 PROGRAM RUNNER..." >&2
-    exit 2
-fi
 program=$1
 shift
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
 
-# Writes into the file $1 the code page 932 form of the UTF-8 texts that follow (printf
-# formats, so "\r\n" is a line end).
-expected() {
-    target=$1
-    shift
-    : >"$target"
-    for text in "$@"; do
-        # shellcheck disable=SC2059
-        printf "$text" | iconv -f UTF-8 -t CP932 >>"$target"
-    done
+fail() {
+    echo "$*" >&2
+    failures=$((failures + 1))
 }
 
-# Compares the output file $2 with the expected file $3; $1 tells what is compared.
-compare() {
-    if ! cmp -s "$2" "$3"; then
-        echo "$1 differs. Expected, then got:" >&2
-        od -An -c "$3" >&2
-        od -An -c "$2" >&2
-        failures=$((failures + 1))
+# Runs COMMAND... in the folder $2 (made with a copy of the program) with standard input at
+# its end, so that the key wait returns, and checks its exit status against $3 (none when
+# "-") and its output against the code page 932 form of the UTF-8 text $4 (a printf format,
+# so "\r\n" is a line end); $1 tells what is checked.
+check() {
+    what=$1 folder=$work/$2 expected_status=$3 text=$4
+    shift 4
+    mkdir -p "$folder"
+    cp "$program" "$folder/bunkai.exe"
+    status=0
+    (cd "$folder" && "$@" </dev/null >"$folder.out") || status=$?
+    # shellcheck disable=SC2059
+    printf "$text" | iconv -f UTF-8 -t CP932 >"$folder.expected"
+    if ! cmp -s "$folder.out" "$folder.expected"; then
+        fail "$what differs. Expected, then got:"
+        od -An -c "$folder.expected" >&2
+        od -An -c "$folder.out" >&2
     fi
+    [ "$expected_status" = - ] || [ "$status" -eq "$expected_status" ] ||
+        fail "exit status $status after $what, expected $expected_status"
 }
 
 head='iTunesのxmlを分解するツール\r\nVer：0.20210531\r\n'
 usage='使用法\r\n●「iTunes Music Library.xml」か「ライブラリ.xml」をbunkaiと同じフォルダに置く\r\n●bunkai.exeをダブルクリックする\r\n何か押すと終了'
 
-# Started alone in a folder without an export, as by a double-click, with standard input
-# at its end so that the key wait returns. Wine hands on the low byte of the exit code.
-mkdir "$work/empty"
-cp "$program" "$work/empty/bunkai.exe"
-status=0
-(cd "$work/empty" && "$@" bunkai.exe </dev/null >"$work/usage.out") || status=$?
-expected "$work/usage.expected" "$head" "$usage"
-compare "the usage text" "$work/usage.out" "$work/usage.expected"
-if [ "$status" -ne 255 ]; then
-    echo "exit status $status after the usage text, expected 255 (the low byte of -1)" >&2
-    failures=$((failures + 1))
-fi
-
-# The whole exit code, as a batch file sees it.
-printf '@bunkai.exe\r\n@echo exit code %%ERRORLEVEL%%\r\n' >"$work/empty/check.bat"
-(cd "$work/empty" && "$@" cmd /c check.bat </dev/null >"$work/batch.out") || true
-expected "$work/batch.expected" "$head" "$usage" 'exit code -1\r\n'
-compare "the usage text and exit code in a batch file" "$work/batch.out" "$work/batch.expected"
-if [ -e "$work/empty/Music" ]; then
-    echo "the usage run created Music" >&2
-    failures=$((failures + 1))
-fi
+# Started alone in a folder without an export, as by a double-click. Wine hands on the low
+# byte of the exit code; a batch file sees the whole of it.
+check "the usage text" usage 255 "$head$usage" "$@" bunkai.exe
+printf '@bunkai.exe\r\n@echo exit code %%ERRORLEVEL%%\r\n' >"$work/usage/check.bat"
+check "the usage text and exit code in a batch file" usage - "$head${usage}exit code -1\r\n" \
+    "$@" cmd /c check.bat
+[ ! -e "$work/usage/Music" ] || fail "the usage run created Music"
 
 # Beside an export under its Japanese name, which Wine stores in UTF-8 like any name.
 mkdir "$work/export"
-cp "$program" "$work/export/bunkai.exe"
-cat >"$work/export/ライブラリ.xml" <<'EOF'
+cat >"$work/export/ライブラリ.xml" <<'EOF2'
 <?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0">
 <dict>
@@ -88,22 +71,10 @@ cat >"$work/export/ライブラリ.xml" <<'EOF'
 	</array>
 </dict>
 </plist>
-EOF
-status=0
-(cd "$work/export" && "$@" bunkai.exe </dev/null >"$work/export.out") || status=$?
-expected "$work/export.expected" "$head" \
-    'xmlを解析します\r\n情報を解析中\r\n..\r\nプレイリストへ\r\n解析終わり\r\n'
-compare "the output of a run" "$work/export.out" "$work/export.expected"
-if [ "$status" -ne 0 ]; then
-    echo "exit status $status after a run, expected 0" >&2
-    failures=$((failures + 1))
-fi
-if [ ! -f "$work/export/Music/歌手/盤/list.csv" ]; then
-    echo "the run did not make Music/歌手/盤/list.csv" >&2
-    failures=$((failures + 1))
-fi
+EOF2
+check "the output of a run" export 0 \
+    "${head}xmlを解析します\r\n情報を解析中\r\n..\r\nプレイリストへ\r\n解析終わり\r\n" "$@" bunkai.exe
+[ -f "$work/export/Music/歌手/盤/list.csv" ] || fail "the run did not make Music/歌手/盤/list.csv"
 
-if [ "$failures" -ne 0 ]; then
-    exit 1
-fi
+[ "$failures" -eq 0 ] || exit 1
 echo "console texts, exit codes and Japanese names as on Windows"

@@ -15,24 +15,19 @@ if ! locale -a | grep -qix 'ja_JP\.utf-\{0,1\}8'; then
     echo "$0: the locale ja_JP.UTF-8 is missing (localedef -i ja_JP -f UTF-8 ja_JP.UTF-8)" >&2
     exit 125
 fi
-export LC_ALL=ja_JP.UTF-8
-export WINEPREFIX="$prefix"
-export WINEDEBUG=-all
 # No installer dialogs for .NET and Gecko, which no test needs.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export LC_ALL=ja_JP.UTF-8 WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
-if [ ! -f "$prefix/.bunkai-ready" ]; then
-    mkdir -p "$(dirname "$prefix")"
-    (
-        flock 9
-        if [ ! -f "$prefix/.bunkai-ready" ]; then
-            rm -rf "$prefix"
-            wine wineboot --init >/dev/null 2>&1
-            wineserver -w
-            touch "$prefix/.bunkai-ready"
-        fi
-    ) 9>"$prefix.lock"
-fi
+mkdir -p "$(dirname "$prefix")"
+(
+    flock 9
+    if [ ! -f "$prefix/.bunkai-ready" ]; then
+        rm -rf "$prefix"
+        wine wineboot --init >/dev/null 2>&1
+        wineserver -w
+        touch "$prefix/.bunkai-ready"
+    fi
+) 9>"$prefix.lock"
 
 # A program that starts while the Wine server of the previous one is shutting down can lose
 # its connection to it ("recvmsg: Connection reset by peer"). A server that waits a while

@@ -12,23 +12,20 @@ set -eu
 cd "$(dirname "$0")"
 PYTHON=${PYTHON:-/usr/bin/python3}
 
-# Bit-exact output keeps the files identical from run to run (no encoder version tags).
-ffmpeg_quiet() {
-    ffmpeg -hide_banner -loglevel error -y "$@"
+# Makes the file $1 from the inputs and options that follow, bit-exact, so that the files
+# stay identical from run to run (no encoder version tags).
+media() {
+    output=$1
+    shift
+    ffmpeg -hide_banner -loglevel error -y "$@" -fflags +bitexact -flags +bitexact "$output"
 }
 
-ffmpeg_quiet -f lavfi -i testsrc=size=16x16:rate=1 -frames:v 1 \
-    -fflags +bitexact -flags +bitexact cover.png
-ffmpeg_quiet -f lavfi -i testsrc=size=16x16:rate=1 -frames:v 1 -pix_fmt yuvj420p \
-    -fflags +bitexact -flags +bitexact cover-jfif.jpg
-
-silence="-f lavfi -i anullsrc=channel_layout=mono:sample_rate=8000 -t 1 -map_metadata -1"
-# shellcheck disable=SC2086
-ffmpeg_quiet $silence -c:a libmp3lame -b:a 8k -fflags +bitexact -flags +bitexact silence.mp3
-# shellcheck disable=SC2086
-ffmpeg_quiet $silence -c:a aac -b:a 8k -fflags +bitexact -flags +bitexact silence.m4a
-# shellcheck disable=SC2086
-ffmpeg_quiet $silence -c:a flac -fflags +bitexact -flags +bitexact silence.flac
+media cover.png -f lavfi -i testsrc=size=16x16:rate=1 -frames:v 1
+media cover-jfif.jpg -f lavfi -i testsrc=size=16x16:rate=1 -frames:v 1 -pix_fmt yuvj420p
+for codec in mp3:libmp3lame m4a:aac flac:flac; do
+    media "silence.${codec%%:*}" -f lavfi -i anullsrc=channel_layout=mono:sample_rate=8000 -t 1 \
+        -map_metadata -1 -c:a "${codec#*:}" -b:a 8k
+done
 
 "$PYTHON" - <<'EOF'
 import shutil
@@ -50,16 +47,11 @@ exif = b"\xff\xd8\xff\xe1" + struct.pack(">H", 2 + len(exif_body)) + exif_body +
 assert b"JFIF" not in exif
 open("cover-exif.jpg", "wb").write(exif)
 
-
-def tag_mp3(source, target, picture):
-    shutil.copyfile(source, target)
+for target, picture in ("with-jfif.mp3", jfif), ("with-exif.mp3", exif):
+    shutil.copyfile("silence.mp3", target)
     tags = ID3()
     tags.add(APIC(encoding=3, mime="image/jpeg", type=3, desc="", data=picture))
     tags.save(target, v2_version=3, padding=lambda info: 0)
-
-
-tag_mp3("silence.mp3", "with-jfif.mp3", jfif)
-tag_mp3("silence.mp3", "with-exif.mp3", exif)
 
 shutil.copyfile("silence.m4a", "with-png.m4a")
 m4a = MP4("with-png.m4a")
