@@ -12,6 +12,7 @@
 
 #include "output/artwork.h"
 #include "output/folder_names.h"
+#include "output/journal.h"
 #include "output/list_merge.h"
 #include "platform/files.h"
 #include "platform/text_file.h"
@@ -54,12 +55,7 @@ struct Store {
     std::unordered_map<std::string, StoredList*> byIdentity;
     std::size_t rowsHeld = 0;
     std::size_t mergesSinceCheckpoint = 0;
-    std::FILE* journal = nullptr;
     bool replaying = false;
-    // The journal lost a record (it could not be opened or written): it no longer tells of
-    // every merge until it starts afresh, and no folder may be made on its word meanwhile.
-    bool journalBroken = false;
-    bool journalEverBroken = false;  // in this run
     // Index lists and error lists that could not take a row (they cannot be read): the row
     // waits in the journal for a run that can read them.
     std::set<std::string> refusedLists;
@@ -208,52 +204,12 @@ void applyMerge(StoredList& list, const std::string& newRow, const std::string& 
     }
 }
 
-void breakJournal() {
-    store.journalBroken = true;
-    store.journalEverBroken = true;
-}
-
-// Appends one record. Once a record is lost nothing more is written, so that the journal
-// stays a sequence of whole records that a replay can trust, up to where it ends.
-bool appendToJournal(const std::string& record) {
-    if (store.journalBroken) {
-        return false;
-    }
-    if (!store.journal) {
-        store.journal = platform::openFile(kJournalName, "wb");
-    }
-    if (!store.journal ||
-        std::fwrite(record.data(), 1, record.size(), store.journal) != record.size()) {
-        breakJournal();
-        return false;
-    }
-    return true;
-}
-
-// Journal records: a header line "<mode><kind>,<path bytes>,<key bytes>,<row bytes>" (mode
-// N, or E for an error list, or F for an index row that waits for its folder; kind I,
-// T or R for index, track or error-list rows), then the texts as they are, so any byte may
-// stand in them. An F record has a fourth length and text: the folder's path. Picture records
-// have the kind A: "PA,<folder bytes>,<music file bytes>" for a picture to be extracted and
-// "DA,<folder bytes>" when that is done.
+// Journals a merge into a list; an index row waiting for its folder has the folder too.
 bool journalRecord(char mode, ListKind kind, const std::string& path, const std::string& key,
                    const std::string& row, const std::string* folder) {
-    std::string record;
-    record += mode;
-    record += kind == ListKind::tracks ? 'T' : kind == ListKind::errors ? 'R' : 'I';
-    record += ',' + std::to_string(path.size()) + ',' + std::to_string(key.size()) + ',' +
-              std::to_string(row.size());
-    if (folder) {
-        record += ',' + std::to_string(folder->size());
-    }
-    record += '\n';
-    record += path;
-    record += key;
-    record += row;
-    if (folder) {
-        record += *folder;
-    }
-    return appendToJournal(record);
+    const std::string texts[4] = {path, key, row, folder ? *folder : std::string()};
+    const char kindCode = kind == ListKind::tracks ? 'T' : kind == ListKind::errors ? 'R' : 'I';
+    return appendJournal(journalRecordBytes(mode, kindCode, texts, folder ? 4 : 3));
 }
 
 bool holdsKey(const StoredList& list, const std::string& key) {
@@ -358,103 +314,25 @@ bool writeAllLists() {
     return allWritten;
 }
 
-void closeJournal() {
-    if (store.journal) {
-        std::fclose(store.journal);
-        store.journal = nullptr;
-    }
-}
-
-// True for the path of a list this program writes: "list.csv" or "errlist.csv" in the
-// working folder, or "list.csv" one or two safe levels below "Music". A journal is only
-// ever written by the program, but one that says otherwise must not lead a run to write
-// anywhere else.
-bool isListPath(const std::string& path) {
-    if (path == "list.csv" || path == "errlist.csv") {
-        return true;
-    }
-    const std::string root = "Music/";
-    const std::string name = "/list.csv";
-    if (path.size() <= root.size() + name.size() || path.compare(0, root.size(), root) != 0 ||
-        path.compare(path.size() - name.size(), name.size(), name) != 0) {
-        return false;
-    }
-    std::string folders = path.substr(root.size(), path.size() - root.size() - name.size());
-    std::size_t slash = folders.find('/');
-    if (slash != std::string::npos && folders.find('/', slash + 1) != std::string::npos) {
-        return false;
-    }
-    return isSafePathLevel(folders.substr(0, slash)) &&
-           (slash == std::string::npos || isSafePathLevel(folders.substr(slash + 1)));
-}
-
-// True for the path of an album folder: two safe levels below "Music".
-bool isAlbumFolderPath(const std::string& path) {
-    return isListPath(path + "/list.csv") && std::count(path.begin(), path.end(), '/') == 2;
-}
-
-struct JournalRecord {
-    char mode = 0;
-    char kind = 0;
-    // A list's path, the key, the row and, in an F record, the folder's path; in a picture
-    // record the album folder's path and, in a P record, the music file's path.
-    std::string texts[4];
-    std::size_t end = 0;  // where the next record begins
-};
-
-// Reads the record that begins at `at`. False at the end of the journal, and at a record
-// cut short by it (the run was stopped while writing it) or not well formed: nothing after
-// such a record counts.
-bool readRecord(const std::string& bytes, std::size_t at, JournalRecord& record) {
-    std::size_t lineEnd = bytes.find('\n', at);
-    if (lineEnd == std::string::npos || lineEnd - at < 3) {
-        return false;
-    }
-    std::string header = bytes.substr(at, lineEnd - at);
-    record.mode = header[0];
-    record.kind = header[1];
-    unsigned long long sizes[4] = {0, 0, 0, 0};
-    int fields = std::sscanf(header.c_str() + 2, ",%llu,%llu,%llu,%llu", &sizes[0], &sizes[1],
-                             &sizes[2], &sizes[3]);
-    int expected = record.mode == 'F' ? 4 : record.mode == 'P' ? 2 : record.mode == 'D' ? 1 : 3;
-    if (fields != expected) {
-        return false;
-    }
-    std::size_t body = lineEnd + 1;
-    unsigned long long left = bytes.size() - body;
-    for (int i = 0; i < 4; ++i) {
-        record.texts[i].clear();
-    }
-    for (int i = 0; i < fields; ++i) {
-        if (sizes[i] > left) {
-            return false;
-        }
-        record.texts[i] = bytes.substr(bytes.size() - left, sizes[i]);
-        left -= sizes[i];
-    }
-    record.end = bytes.size() - left;
-    return true;
-}
-
 // Merges the journal's records again, and gathers the album folders whose pictures were
 // journaled without their end, with their music files, in the order met.
 void replayJournal(const std::string& bytes,
                    std::vector<std::pair<std::string, std::string>>& pictures) {
     JournalRecord record;
-    for (std::size_t at = 0; readRecord(bytes, at, record); at = record.end) {
+    for (std::size_t at = 0; readJournalRecord(bytes, at, record); at = record.end) {
         const std::string& path = record.texts[0];
         if (record.mode == 'P' || record.mode == 'D') {
             for (auto it = pictures.begin(); it != pictures.end();) {
                 it = it->first == path ? pictures.erase(it) : it + 1;
             }
-            if (record.mode == 'P' && isAlbumFolderPath(path)) {
+            if (record.mode == 'P' && isJournalAlbumPath(path)) {
                 pictures.emplace_back(path, record.texts[1]);
             }
             continue;
         }
         const std::string& key = record.texts[1];
         const std::string& row = record.texts[2];
-        if (!isListPath(path)) {
+        if (!isJournalListPath(path)) {
             continue;
         }
         ListKind listKind = record.kind == 'T'   ? ListKind::tracks
@@ -474,22 +352,6 @@ void replayJournal(const std::string& bytes,
     }
 }
 
-// False when the journal cannot be read in full.
-bool readJournal(std::string& bytes) {
-    std::FILE* file = platform::openFile(kJournalName, "rb");
-    if (!file) {
-        return false;
-    }
-    char block[1 << 16];
-    std::size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
-        bytes.append(block, got);
-    }
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    return !failed;
-}
-
 // The lists have been written, but not all of them: the journal is cut down to the records
 // of the lists still in memory and of the index lists that refused rows (the others are on
 // disk), and the run goes on adding to it. The new journal takes the old one's place in one
@@ -504,7 +366,7 @@ void keepJournalOfUnwrittenLists() {
     }
     std::string kept;
     JournalRecord record;
-    for (std::size_t at = 0; readRecord(bytes, at, record); at = record.end) {
+    for (std::size_t at = 0; readJournalRecord(bytes, at, record); at = record.end) {
         bool merge = record.mode != 'P' && record.mode != 'D';
         if (merge && (store.byPath.count(record.texts[0]) ||
                       store.byIdentity.count(identityOf(record.texts[0])) ||
@@ -512,18 +374,7 @@ void keepJournalOfUnwrittenLists() {
             kept.append(bytes, at, record.end - at);
         }
     }
-    std::string next;
-    std::FILE* file = platform::createReplacementFile(kJournalName, next);
-    if (!file || !platform::commitReplacementFile(
-                     file, next, kJournalName,
-                     std::fwrite(kept.data(), 1, kept.size(), file) == kept.size())) {
-        breakJournal();
-        return;
-    }
-    store.journal = platform::openFile(kJournalName, "ab");
-    if (!store.journal) {
-        breakJournal();
-    }
+    replaceJournal(kept);
 }
 
 }  // namespace
@@ -555,21 +406,16 @@ bool mergeListRow(const std::string& listPath, const std::string& newRow, const 
 bool journalIndexRow(const std::string& listPath, const std::string& row, const std::string& key,
                      const std::string& folderPath) {
     // The folder may exist a moment from now: its row must be on disk before.
-    if (!journalRecord('F', ListKind::index, listPath, key, row, &folderPath) ||
-        std::fflush(store.journal) != 0) {
-        breakJournal();
-        return false;
-    }
-    return true;
+    return journalRecord('F', ListKind::index, listPath, key, row, &folderPath) && flushJournal();
 }
 
 void journalPicture(const std::string& albumFolderPath, const std::string& musicFilePath) {
-    appendToJournal("PA," + std::to_string(albumFolderPath.size()) + ',' +
-                    std::to_string(musicFilePath.size()) + '\n' + albumFolderPath + musicFilePath);
+    const std::string texts[2] = {albumFolderPath, musicFilePath};
+    appendJournal(journalRecordBytes('P', 'A', texts, 2));
 }
 
 void journalPictureDone(const std::string& albumFolderPath) {
-    appendToJournal("DA," + std::to_string(albumFolderPath.size()) + '\n' + albumFolderPath);
+    appendJournal(journalRecordBytes('D', 'A', &albumFolderPath, 1));
 }
 
 void recoverLists() {
@@ -590,7 +436,7 @@ void recoverLists() {
         }
     }
     if (writeAllLists()) {
-        platform::removeFile(kJournalName);
+        removeJournal();
     } else {
         keepJournalOfUnwrittenLists();
     }
@@ -610,27 +456,24 @@ void checkpointListsIfDue() {
         return;
     }
     // Everything the journal held is in the lists now: start it afresh.
-    closeJournal();
-    store.journal = platform::openFile(kJournalName, "wb");
-    store.journalBroken = store.journal == nullptr;
-    store.journalEverBroken = store.journalEverBroken || store.journalBroken;
+    restartJournal();
 }
 
 bool finishLists() {
     bool allWritten = writeAllLists();
     if (allWritten) {
         closeJournal();
-        platform::removeFile(kJournalName);
+        removeJournal();
     } else {
         keepJournalOfUnwrittenLists();
         closeJournal();
     }
-    bool succeeded = allWritten && !store.journalEverBroken;
-    store = Store();
+    bool succeeded = allWritten && !journalEverBroken();
+    beginLists();
     return succeeded;
 }
 
 void beginLists() {
-    closeJournal();
+    resetJournal();
     store = Store();
 }

@@ -25,6 +25,8 @@
 #include <cstddef>
 #include <string>
 
+#include "output/journal.h"
+
 // Which rows a list holds. An index row must be on disk (in the journal) before its folder
 // is made; an index list that cannot be read keeps the run's journal, so that a later run
 // adds the row. The rows of a track list that cannot be written are also put in the error
@@ -81,9 +83,6 @@ bool finishLists();
 
 // Starts a run with no list, journal or note of an earlier run in the same process.
 void beginLists();
-
-// The journal's name in the working folder.
-inline constexpr const char* kJournalName = "bunkai.journal";
 
 // Merges since the last checkpoint before one is considered, at least.
 inline constexpr std::size_t kMinCheckpointMerges = 20000;

@@ -171,10 +171,19 @@ TEST(ListStore, JournalLeftByAnInterruptedRunIsReplayed) {
     std::string path = "list.csv";
     std::string key = "a";
     std::string newRow = row("a");
-    std::string record = "NI," + std::to_string(path.size()) + "," + std::to_string(key.size()) +
-                         "," + std::to_string(newRow.size()) + "\n" + path + key + newRow;
-    // The last record was cut short by the interruption: it is passed over.
-    writeFile(kJournalName, record + record + "ET,11,0,5\nerrlist.c");
+    const std::string texts[] = {path, key, newRow};
+    std::string record = journalRecordBytes('N', 'I', texts, 3);
+    // A record torn by the interruption (a byte changed, or the record cut short) is passed
+    // over, and everything after it.
+    const std::string errorTexts[] = {"errlist.csv", "", row("x")};
+    std::string torn = journalRecordBytes('E', 'R', errorTexts, 3);
+    torn[torn.size() - 3] ^= 1;
+    const std::string later[] = {path, "c", row("c")};
+    writeFile(kJournalName, record + record + torn + journalRecordBytes('N', 'I', later, 3));
+    recoverLists();
+    EXPECT_EQ(readFile("list.csv"), "1,1,a,v\r\n1,1,b,v\r\n");
+    EXPECT_FALSE(fileExists("errlist.csv"));
+    writeFile(kJournalName, record + record.substr(0, record.size() - 1));
     recoverLists();
     EXPECT_EQ(readFile("list.csv"), "1,1,a,v\r\n1,1,b,v\r\n");
     EXPECT_FALSE(fileExists(kJournalName));
@@ -192,12 +201,11 @@ TEST(ListStore, JournalCannotLeadOutOfTheWorkingFolder) {
     for (const std::string path :
          {"../list.csv", "Music/../../list.csv", "Music/A/../list.csv", "/tmp/list.csv",
           "Music/A/B/C/list.csv", "Music/..\\../list.csv", "other.csv", "Music/A/list.csv"}) {
-        std::string newRow = row("k");
-        journal += "NI," + std::to_string(path.size()) + ",1," + std::to_string(newRow.size()) +
-                   "\n" + path + "k" + newRow;
+        const std::string texts[] = {path, "k", row("k")};
+        journal += journalRecordBytes('N', 'I', texts, 3);
     }
     // Lengths that run past the end, or would wrap around, end the replay.
-    journal += "NI,18446744073709551615,2,3\nxyz";
+    journal += "NI,18446744073709551615,2,3,00000000\nxyz";
     writeFile(kJournalName, journal);
     recoverLists();
     EXPECT_EQ(testing_support::listTree("."),
@@ -217,17 +225,13 @@ TEST(ListStore, IndexRowAndPictureJournaledBeforeTheFolderAreReplayed) {
     testing_support::makeFolders("Music/Listed");
     writeFile("list.csv", "6,1,Listed,v\r\n");
     auto record = [](const std::string& folderName) {
-        std::string newRow = row(folderName, "new");
-        std::string folderPath = "Music/" + folderName;
-        return "FI,8," + std::to_string(folderName.size()) + "," + std::to_string(newRow.size()) +
-               "," + std::to_string(folderPath.size()) + "\nlist.csv" + folderName + newRow +
-               folderPath;
+        const std::string texts[] = {"list.csv", folderName, row(folderName, "new"),
+                                     "Music/" + folderName};
+        return journalRecordBytes('F', 'I', texts, 4);
     };
     auto picture = [](const std::string& mode, const std::string& folder) {
-        std::string music = std::string(BUNKAI_TEST_DATA) + "/media/with-png.m4a";
-        std::string lengths =
-            std::to_string(folder.size()) + (mode == "P" ? "," + std::to_string(music.size()) : "");
-        return mode + "A," + lengths + "\n" + folder + (mode == "P" ? music : "");
+        const std::string texts[] = {folder, std::string(BUNKAI_TEST_DATA) + "/media/with-png.m4a"};
+        return journalRecordBytes(mode[0], 'A', texts, mode == "P" ? 2 : 1);
     };
     makeFolders("Music/A/Pending");
     makeFolders("Music/A/Done");

@@ -134,7 +134,8 @@ TEST(Program, ListThatCannotBeWrittenIsFinishedByTheNextRun) {
 TEST(Program, SecondRunAtOnceChangesNothing) {
     ScopedTempFolder folder;
     writeFile("x.xml", exportText({namedTrack("a")}));
-    writeFile(kJournalName, "NI,8,1,8\nlist.csva1,1,a,v\n");
+    const std::string texts[] = {"list.csv", "a", "1,1,a,v\n"};
+    writeFile(kJournalName, journalRecordBytes('N', 'I', texts, 3));
     {
         platform::WorkingFolderLock firstRun;
         ASSERT_EQ(firstRun.state(), platform::LockState::held);
