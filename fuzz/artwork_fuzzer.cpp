@@ -58,10 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                      (bytes[at + 1] & 0xFE) == 0xD8),
               "the byte search gave a position that holds no pair");
     }
-    for (std::size_t blockSize :
-         {std::size_t{data[0]}, std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{4},
-          std::size_t{7}, std::size_t{8}, std::size_t{11}, std::size_t{16}, std::size_t{4096}}) {
-        check(scan(blockSize) == expected, "another block size gave another picture");
+    for (const int blockSize : {data[0] + 0, 1, 2, 3, 4, 7, 8, 11, 16, 4096}) {
+        check(scan(static_cast<std::size_t>(blockSize)) == expected,
+              "another block size gave another picture");
     }
     return 0;
 }

@@ -26,9 +26,9 @@ void removeScratchParent() {
 
 }  // namespace
 
-void check(bool condition, const char* what) {
+void check(bool condition, const std::string& what) {
     if (!condition) {
-        std::fprintf(stderr, "fuzz check failed: %s\n", what);
+        std::fprintf(stderr, "fuzz check failed: %s\n", what.c_str());
         std::abort();
     }
 }

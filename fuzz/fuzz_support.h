@@ -9,7 +9,7 @@ namespace fuzzing {
 
 // Stops the process with `what` when `condition` fails. libFuzzer then keeps the input as a
 // crash; the replay test fails with the message.
-void check(bool condition, const char* what);
+void check(bool condition, const std::string& what);
 
 // Makes an empty folder "work", alone in a fresh folder of the temporary folder, the working
 // folder (on the first call), and empties it (on every call), so every input starts there.

@@ -3,9 +3,9 @@
 // row that was there stays unless its key equals the new one, an error list takes the new
 // row at its end and keeps all others, and the store leaves nothing but the list behind.
 //
-// Input: one byte of choices, then the new row up to the first line feed, then the list
-// file. Bit 3 of the choices selects an error list, otherwise bit 1 a track list and
-// neither an index; bit 2 says whether the list file exists beforehand.
+// Input: one byte of choices, then the new row up to the first line feed or Ctrl-Z, then
+// the list file. Bit 3 of the choices selects an error list, otherwise bit 1 a track list
+// and neither an index; bit 2 says whether the list file exists beforehand.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -25,9 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                           : (data[0] & 2) != 0 ? ListKind::tracks
                                                : ListKind::index;
     const std::string rest(reinterpret_cast<const char*>(data) + 1, size - 1);
-    // A row is made of field values read from single lines, so it holds no line feed; and
-    // the program never writes an empty row.
-    const std::size_t lineEnd = std::min(rest.find('\n'), rest.size());
+    // A row is made of field values read from single lines, and names that hold a Ctrl-Z
+    // (which ends a list for whoever reads it back) are refused, so it holds neither; and the
+    // program never writes an empty row.
+    const std::size_t lineEnd = std::min(rest.find_first_of("\n\x1A"), rest.size());
     const std::string row = lineEnd > 0 ? rest.substr(0, lineEnd) : "0,0,,";
     const std::string stored = rest.substr(std::min(lineEnd + 1, rest.size()));
     fuzzing::startInScratchFolder();
