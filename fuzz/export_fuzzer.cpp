@@ -102,7 +102,7 @@ std::map<std::string, std::string> runOnce() {
     checkFoldersIndexed("Music", "list.csv", 1);
     std::map<std::string, std::string> made;
     for (const std::string& file : fuzzing::filesBelow()) {
-        if (file.rfind("Media/", 0) == 0 || file == "export.xml") {
+        if (file == kMusicFile || file == kPipeFile || file == "export.xml") {
             continue;
         }
         if (file == "errlist.csv" || file == "list.csv" || endsWith(file, "/list.csv")) {
