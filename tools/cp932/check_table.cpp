@@ -1,7 +1,7 @@
 // Checks, on Windows or under Wine, that the conversion used by builds without Windows
 // (platform/code_page_posix.cpp with its table) gives the bytes Windows gives:
 // MultiByteToWideChar(CP_UTF8, 0) followed by WideCharToMultiByte(932, 0). Prints the
-// first differences and exits with 1 when there are any. See check_table.sh.
+// first differences and exits with 1 when there are any. See tools/under_wine.sh.
 #include <windows.h>
 
 #include <cstdint>

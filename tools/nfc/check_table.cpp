@@ -4,7 +4,7 @@
 // every pair of a character that takes part in composing and a character that may join
 // it, every Hangul syllable with every trailing consonant, random sequences of such
 // characters, and ill-formed UTF-8. Prints the first differences and exits with 1 when
-// there are any. See check_table.sh.
+// there are any. See tools/under_wine.sh.
 #include <cstdint>
 #include <cstdio>
 #include <set>
