@@ -332,7 +332,8 @@ void replayJournal(const std::string& bytes,
         }
         const std::string& key = record.texts[1];
         const std::string& row = record.texts[2];
-        if (!isJournalListPath(path)) {
+        // Only the program's own lists, and only whole rows: one line, ended by its line end.
+        if (!isJournalListPath(path) || row.empty() || row.find('\n') != row.size() - 1) {
             continue;
         }
         ListKind listKind = record.kind == 'T'   ? ListKind::tracks

@@ -204,6 +204,11 @@ TEST(ListStore, JournalCannotLeadOutOfTheWorkingFolder) {
         const std::string texts[] = {path, "k", row("k")};
         journal += journalRecordBytes('N', 'I', texts, 3);
     }
+    // A row that is not one whole line is no row the program wrote.
+    for (const char* badRow : {"1,1,j,v", "1,1,j,v\n1,1,m,v\n"}) {
+        const std::string texts[] = {"Music/A/list.csv", "j", badRow};
+        journal += journalRecordBytes('N', 'I', texts, 3);
+    }
     // Lengths that run past the end, or would wrap around, end the replay.
     journal += "NI,18446744073709551615,2,3,00000000\nxyz";
     writeFile(kJournalName, journal);
