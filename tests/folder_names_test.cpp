@@ -42,16 +42,6 @@ TEST(SplitMusicPath, Components) {
     EXPECT_FALSE(fileExists("err.csv"));
 }
 
-TEST(SplitMusicPath, ShiftJisFolderNames) {
-    ScopedTempFolder folder;
-    clearTrackRecord();
-    splitMusicPath("%E3%81%82/%E3%82%BD/x.mp3");
-    EXPECT_EQ(trackRecord.artistFolder, "\xE3\x81\x82");
-    EXPECT_EQ(trackRecord.artistFolderSjis, "\x82\xA0");
-    // Katakana SO keeps its 0x5C second byte.
-    EXPECT_EQ(trackRecord.albumFolderSjis, "\x83\x5C");
-}
-
 TEST(SplitMusicPath, EscapesThatWouldBreakListRowsStayEncoded) {
     ScopedTempFolder folder;
     clearTrackRecord();

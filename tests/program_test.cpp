@@ -82,10 +82,10 @@ TEST(Program, EndsWithoutPlaylistsOrTopLevelDictionary) {
 TEST(Program, NestedDictionaryDoesNotLoseLaterTracks) {
     ScopedTempFolder folder;
     std::vector<Entry> nested = {
-        {"Location", locationValue("Media/Music/A/B/1.mp3")},
+        {"Name", stringValue("one")},
         {"Extra", ""},
         {"", "\t\t\t<dict>\n\t\t\t\t<key>Name</key><string>inner</string>\n\t\t\t</dict>"},
-        {"Name", stringValue("one")},
+        {"Location", locationValue("Media/Music/A/B/1.mp3")},
     };
     std::vector<Entry> later = {{"Name", stringValue("two")},
                                 {"Location", locationValue("Media/Music/A/B/2.mp3")}};
