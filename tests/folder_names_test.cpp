@@ -42,25 +42,6 @@ TEST(SplitMusicPath, Components) {
     EXPECT_FALSE(fileExists("err.csv"));
 }
 
-TEST(SplitMusicPath, ShiftJisFolderNames) {
-    ScopedTempFolder folder;
-    clearTrackRecord();
-    splitMusicPath("%E3%81%82/%E3%82%BD/x.mp3");
-    EXPECT_EQ(trackRecord.artistFolder, "\xE3\x81\x82");
-    EXPECT_EQ(trackRecord.artistFolderSjis, "\x82\xA0");
-    // Katakana SO keeps its 0x5C second byte.
-    EXPECT_EQ(trackRecord.albumFolderSjis, "\x83\x5C");
-}
-
-TEST(SplitMusicPath, NotesFailuresInOrder) {
-    ScopedTempFolder folder;
-    clearTrackRecord();
-    splitMusicPath("a%/b%4/c%G1");
-    EXPECT_EQ(readFile("err.csv"), "artist\r\nalbum\r\nname\r\n");
-    EXPECT_EQ(trackRecord.artistFolder, "a%");
-    EXPECT_EQ(trackRecord.fileName, "c%G1");
-}
-
 TEST(SplitMusicPath, EscapesThatWouldBreakListRowsStayEncoded) {
     ScopedTempFolder folder;
     clearTrackRecord();
@@ -83,15 +64,12 @@ TEST(FolderNames, Safety) {
     };
     const Case cases[] = {
         {"Foo Band", "Foo Band", true},
-        {"", "", true},
         {"..", "..", false},
         {".", ".", false},
-        {"...", "...", false},
         {".. ", ".. ", false},
         {"a/b", "a/b", false},
         {"a\\b", "a\\b", false},
         {".hidden", ".hidden", true},
-        {"Mr. Big", "Mr. Big", true},
         // The yen sign becomes 0x5C in code page 932: a separator on Windows.
         {"..\xC2\xA5..", "..\\..", false},
         // Katakana SO: 0x5C as the trail byte of a double-byte character is no separator.
@@ -102,10 +80,6 @@ TEST(FolderNames, Safety) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 TEST(FolderNames, WindowsAcceptance) {
     struct Case {
         std::string sjis;
@@ -113,32 +87,22 @@ TEST(FolderNames, WindowsAcceptance) {
     };
     const Case cases[] = {
         {"Foo Band", true},
-        {"", true},
         {"\x89\xC4\x8D\xD5\x82\xE8?\x89\xD4\x89\xCE?", false},  // wave dashes became "?"
         {"a:b", false},
-        {"a|b", false},
-        {"a*", false},
         {"\"q\"", false},
-        {"<x>", false},
         {"tab\there", false},
         {"CON", false},
         {"con.txt", false},
         {"Lpt1", false},
         {"COM0", true},
         {"CONSOLE", true},
-        {"NULL", true},
         // 0x7C as the trail byte of a double-byte character is no "|".
         {"\x83\x7C", true},
-        {"\x83\x5C", true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(windowsAcceptsFolderName(c.sjis), c.accepted) << c.sjis;
     }
 }
-
-}  // namespace
-
-namespace {
 
 TEST(FolderNames, TrailingDotsAndBlanksAreDropped) {
     EXPECT_EQ(windowsFolderName("Vol. 1."), "Vol. 1");

@@ -31,11 +31,11 @@ TEST(MusicFiles, FoundByRelativeAndAbsolutePaths) {
     ASSERT_EQ(runProgram({"x.xml"}).exitStatus, 0);
     EXPECT_EQ(readFile("Music/A/Png/img.png"), readFile(media + "cover.png"));
     EXPECT_EQ(readFile("Music/A/Jpeg/img.jpg"), readFile(media + "cover-jfif.jpg"));
+    // A picture goes only into an album folder the run made.
+    std::filesystem::remove("Music/A/Png/img.png");
+    ASSERT_EQ(runProgram({"x.xml"}).exitStatus, 0);
+    EXPECT_FALSE(fileExists("Music/A/Png/img.png"));
 }
-
-}  // namespace
-
-namespace {
 
 // A Location naming a device, or a system file that claims no size but never ends, must not
 // make the run read forever.
