@@ -249,6 +249,10 @@ bool writeList(StoredList& list, std::vector<std::pair<std::string, std::string>
     if (platform::replaceTextFile(list.path, text)) {
         list.changed = false;
         list.unsaved.clear();
+        // The file holds the new text now; rather than keep a second copy of it, the list is
+        // simply written again the next time it changes.
+        list.onDiskKnown = false;
+        std::string().swap(list.onDisk);
         return true;
     }
     // The list stays changed: it is tried again at the next checkpoint.
@@ -310,7 +314,13 @@ bool writeAllLists() {
     for (const auto& list : store.lists) {
         allWritten = allWritten && !list->changed;
     }
-    forgetWrittenLists();
+    // Written lists stay in memory, so that later rows need not read them back, and the next
+    // checkpoint comes only after as many merges as half the rows held: the writing stays in
+    // proportion to the merging. Past kMaxRowsHeld rows they are let go, to bound the memory.
+    if (store.rowsHeld > kMaxRowsHeld) {
+        forgetWrittenLists();
+    }
+    store.mergesSinceCheckpoint = 0;
     return allWritten;
 }
 
@@ -353,8 +363,18 @@ void replayJournal(const std::string& bytes,
     }
 }
 
+// True when the list at `path` is held with rows that are not on disk yet.
+bool heldUnwritten(const std::string& path) {
+    auto known = store.byPath.find(path);
+    if (known != store.byPath.end()) {
+        return known->second->changed;
+    }
+    auto same = store.byIdentity.find(identityOf(path));
+    return same != store.byIdentity.end() && same->second->changed;
+}
+
 // The lists have been written, but not all of them: the journal is cut down to the records
-// of the lists still in memory and of the index lists that refused rows (the others are on
+// of the lists not yet written and of the lists that refused rows (the others are on
 // disk), and the run goes on adding to it. The new journal takes the old one's place in one
 // step, so that an interruption leaves one of the two whole; a journal that cannot be read
 // is kept whole.
@@ -369,9 +389,8 @@ void keepJournalOfUnwrittenLists() {
     JournalRecord record;
     for (std::size_t at = 0; readJournalRecord(bytes, at, record); at = record.end) {
         bool merge = record.mode != 'P' && record.mode != 'D';
-        if (merge && (store.byPath.count(record.texts[0]) ||
-                      store.byIdentity.count(identityOf(record.texts[0])) ||
-                      store.refusedLists.count(record.texts[0]))) {
+        if (merge &&
+            (heldUnwritten(record.texts[0]) || store.refusedLists.count(record.texts[0]))) {
             kept.append(bytes, at, record.end - at);
         }
     }

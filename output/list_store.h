@@ -86,3 +86,6 @@ void beginLists();
 
 // Merges since the last checkpoint before one is considered, at least.
 inline constexpr std::size_t kMinCheckpointMerges = 20000;
+
+// Rows held in memory past which the lists written at a checkpoint are let go.
+inline constexpr std::size_t kMaxRowsHeld = 1000000;
