@@ -88,4 +88,4 @@ void beginLists();
 inline constexpr std::size_t kMinCheckpointMerges = 20000;
 
 // Rows held in memory past which the lists written at a checkpoint are let go.
-inline constexpr std::size_t kMaxRowsHeld = 1000000;
+inline constexpr std::size_t kMaxRowsHeld = 500000;
