@@ -1,7 +1,5 @@
 #include "output/byte_search.h"
 
-#include <cstring>
-
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #define BUNKAI_BYTE_SEARCH_SSE2 1
@@ -69,59 +67,16 @@ bool haveAvx2() {
 }
 #endif
 
-std::size_t findOneAtATime(const unsigned char* data, std::size_t from, std::size_t limit,
-                           std::size_t size, unsigned char first, unsigned char second,
-                           unsigned char secondMask) {
-    while (from < limit) {
-        const void* hit = std::memchr(data + from, first, limit - from);
-        if (!hit) {
-            return limit;
-        }
-        std::size_t at = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - data);
-        if (at + 1 < size && (data[at + 1] & secondMask) == second) {
-            return at;
-        }
-        from = at + 1;
-    }
-    return limit;
-}
-
 }  // namespace
 
 std::size_t findBytePair(const unsigned char* data, std::size_t from, std::size_t limit,
                          std::size_t size, unsigned char first, unsigned char second,
                          unsigned char secondMask) {
-#ifdef BUNKAI_BYTE_SEARCH_AVX2
-    if (haveAvx2() &&
-        findEitherAvx2(data, from, limit, size, first, second, first, second, secondMask)) {
-        return from;
+    if ((second & secondMask) != second) {
+        return limit;
     }
-#endif
-#ifdef BUNKAI_BYTE_SEARCH_SSE2
-    // Sixteen positions at a time: both bytes of the pair must match, which in audio data
-    // happens once in tens of kilobytes, where a search for the first byte alone stops
-    // every few hundred bytes.
-    const __m128i firsts = _mm_set1_epi8(static_cast<char>(first));
-    const __m128i seconds = _mm_set1_epi8(static_cast<char>(second));
-    const __m128i mask = _mm_set1_epi8(static_cast<char>(secondMask));
-    while (from + 16 <= limit && from + 17 <= size) {
-        __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from));
-        __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from + 1));
-        __m128i both = _mm_and_si128(_mm_cmpeq_epi8(here, firsts),
-                                     _mm_cmpeq_epi8(_mm_and_si128(next, mask), seconds));
-        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(both));
-        if (bits != 0) {
-            unsigned offset = 0;
-            while (!(bits & 1u)) {
-                bits >>= 1;
-                ++offset;
-            }
-            return from + offset;
-        }
-        from += 16;
-    }
-#endif
-    return findOneAtATime(data, from, limit, size, first, second, secondMask);
+    // The same pair twice: every match of the first (exact) pair is one of the second.
+    return findEitherBytePair(data, from, limit, size, first, second, first, second, secondMask);
 }
 
 std::size_t findEitherBytePair(const unsigned char* data, std::size_t from, std::size_t limit,
@@ -135,6 +90,9 @@ std::size_t findEitherBytePair(const unsigned char* data, std::size_t from, std:
     }
 #endif
 #ifdef BUNKAI_BYTE_SEARCH_SSE2
+    // Sixteen positions at a time: both bytes of a pair must match, which in audio data
+    // happens once in tens of kilobytes, where a search for the first byte alone stops
+    // every few hundred bytes.
     const __m128i firstsA = _mm_set1_epi8(static_cast<char>(firstA));
     const __m128i secondsA = _mm_set1_epi8(static_cast<char>(secondA));
     const __m128i firstsB = _mm_set1_epi8(static_cast<char>(firstB));
