@@ -87,7 +87,7 @@ class PictureScanner {
             return copyFromFile(picture, out);
         }
         if (!picture.kept.empty() &&
-            std::fwrite(picture.kept.data(), 1, picture.kept.size(), out) != picture.kept.size()) {
+            !platform::writeFile(out, picture.kept.data(), picture.kept.size())) {
             return false;
         }
         // The kept bytes reach either the picture's end or the buffer's start.
@@ -97,7 +97,7 @@ class PictureScanner {
         }
         const std::size_t from = static_cast<std::size_t>(keptEnd - base_);
         const std::size_t to = static_cast<std::size_t>(picture.end - base_);
-        return std::fwrite(buffer_.data() + from, 1, to - from, out) == to - from;
+        return platform::writeFile(out, buffer_.data() + from, to - from);
     }
 
   private:
@@ -238,7 +238,7 @@ class PictureScanner {
             const std::size_t wanted = static_cast<std::size_t>(
                 std::min<long long>(static_cast<long long>(block.size()), remaining));
             ok = std::fread(block.data(), 1, wanted, music_) == wanted &&
-                 std::fwrite(block.data(), 1, wanted, out) == wanted;
+                 platform::writeFile(out, block.data(), wanted);
             remaining -= static_cast<long long>(wanted);
         }
         return ok;
@@ -272,7 +272,7 @@ WriteResult writePicture(PictureScanner& scanner, const Picture& picture,
     }
     // The bytes are pushed out before the move, so that a full disk shows here as a picture
     // that could not be filled.
-    if (!scanner.copy(picture, out) || std::fflush(out) != 0) {
+    if (!scanner.copy(picture, out) || !platform::flushFile(out)) {
         platform::commitReplacementFile(out, temporaryPath, picturePath, false);
         return WriteResult::failed;
     }

@@ -144,8 +144,7 @@ bool appendJournal(const std::string& record) {
     if (!journal.file) {
         journal.file = platform::openFile(kJournalName, "wb");
     }
-    if (!journal.file ||
-        std::fwrite(record.data(), 1, record.size(), journal.file) != record.size()) {
+    if (!journal.file || !platform::writeFile(journal.file, record.data(), record.size())) {
         breakJournal();
         return false;
     }
@@ -153,7 +152,7 @@ bool appendJournal(const std::string& record) {
 }
 
 bool flushJournal() {
-    if (journal.broken || !journal.file || std::fflush(journal.file) != 0) {
+    if (journal.broken || !journal.file || !platform::flushFile(journal.file)) {
         breakJournal();
         return false;
     }
@@ -162,7 +161,7 @@ bool flushJournal() {
 
 void closeJournal() {
     if (journal.file) {
-        std::fclose(journal.file);
+        platform::closeFile(journal.file);
         journal.file = nullptr;
     }
 }
@@ -178,9 +177,9 @@ void replaceJournal(const std::string& bytes) {
     closeJournal();
     std::string next;
     std::FILE* file = platform::createReplacementFile(kJournalName, next);
-    if (!file || !platform::commitReplacementFile(
-                     file, next, kJournalName,
-                     std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size())) {
+    if (!file ||
+        !platform::commitReplacementFile(file, next, kJournalName,
+                                         platform::writeFile(file, bytes.data(), bytes.size()))) {
         breakJournal();
         return;
     }
@@ -206,7 +205,12 @@ bool readJournal(std::string& bytes) {
 }
 
 void removeJournal() {
-    platform::removeFile(kJournalName);
+    // A journal left behind would have its rows merged again by the next run, and the error
+    // list's appended twice; emptied, it replays nothing.
+    if (!platform::removeFile(kJournalName) && platform::pathExists(kJournalName)) {
+        restartJournal();
+        closeJournal();
+    }
 }
 
 bool journalBroken() {

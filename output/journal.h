@@ -69,7 +69,8 @@ void replaceJournal(const std::string& bytes);
 // be read in full.
 bool readJournal(std::string& bytes);
 
-// Removes the journal file.
+// Removes the journal file, or, where it cannot be removed, empties it (the journal is broken
+// when even that fails).
 void removeJournal();
 
 // Whether a record could not be written now, and at some point of the run.

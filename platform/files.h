@@ -9,6 +9,7 @@
 // never waits, so a named pipe or a device in place of a list fails at once.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -49,6 +50,16 @@ std::FILE* createReplacementFile(const std::string& target, std::string& replace
 bool commitReplacementFile(std::FILE* file, const std::string& replacementPath,
                            const std::string& target, bool complete);
 
+// Writes `size` bytes to `file`; false when not all of them were taken.
+bool writeFile(std::FILE* file, const void* data, std::size_t size);
+
+// Hands what `file` holds in its buffer to the system. False on failure.
+bool flushFile(std::FILE* file);
+
+// Closes `file`, writing what its buffer still holds. False on failure; the file is closed
+// either way.
+bool closeFile(std::FILE* file);
+
 // Moves the position of `file` to `offset` bytes from its start, with 64-bit offsets.
 // False on failure.
 bool seekFile(std::FILE* file, long long offset);
@@ -86,5 +97,23 @@ std::FILE* openInputFile(const std::string& path);
 // when neither can be opened, or when the path names no file on a disk (a device, a pipe,
 // a folder). Links are followed, as for any file the export names.
 std::FILE* openMusicFile(const std::string& localPath, long long& size);
+
+// A seam for tests, which make the program meet a full disk or an interruption at each of
+// its file operations in turn. The operations counted are the calls of makeFolder, openFile,
+// createReplacementFile, replaceFile, removeFile, writeFile, flushFile and closeFile (and of
+// those that commitReplacementFile makes). After planFileFault(fault, n), the n-th of them
+// from then on either fails at once with errno ENOSPC (`fail`), or ends the process with
+// kStoppedByFault before it is made (`stop`), leaving the disk as a power cut or a kill
+// would: what earlier operations handed to the system, without what stdio buffers still
+// held. n = 0 plans nothing; the count starts again at every call.
+enum class FileFault { fail, stop };
+inline constexpr int kStoppedByFault = 86;
+void planFileFault(FileFault fault, long long operation);
+
+// The operations counted since the last planFileFault call.
+long long fileOperationsCounted();
+
+// Counts one operation at its start: false when it is the one planned to fail.
+bool fileOperationAllowed();
 
 }  // namespace platform

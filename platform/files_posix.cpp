@@ -133,6 +133,9 @@ int openOwnFile(const std::string& path, int flags) {
 }  // namespace
 
 bool makeFolder(const std::string& path) {
+    if (!fileOperationAllowed()) {
+        return false;
+    }
     std::string leaf;
     int folder = openParentFolder(path, leaf);
     if (folder == -1) {
@@ -144,6 +147,9 @@ bool makeFolder(const std::string& path) {
 }
 
 std::FILE* openFile(const std::string& path, const char* mode) {
+    if (!fileOperationAllowed()) {
+        return nullptr;
+    }
     const std::string text = mode;
     const bool both = text.find('+') != std::string::npos;
     int flags = both ? O_RDWR : mode[0] == 'r' ? O_RDONLY : O_WRONLY;
@@ -157,6 +163,9 @@ std::FILE* openFile(const std::string& path, const char* mode) {
 }
 
 std::FILE* createReplacementFile(const std::string& target, std::string& replacementPath) {
+    if (!fileOperationAllowed()) {
+        return nullptr;
+    }
     // The process id keeps runs apart; a name left by an earlier process with the same id
     // is passed over.
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -188,6 +197,9 @@ bool seekFile(std::FILE* file, long long offset) {
 }
 
 bool replaceFile(const std::string& source, const std::string& target) {
+    if (!fileOperationAllowed()) {
+        return false;
+    }
     std::string sourceLeaf;
     std::string targetLeaf;
     int sourceFolder = openParentFolder(source, sourceLeaf);
@@ -212,6 +224,9 @@ bool replaceFile(const std::string& source, const std::string& target) {
 }
 
 bool removeFile(const std::string& path) {
+    if (!fileOperationAllowed()) {
+        return false;
+    }
     std::string leaf;
     int folder = openParentFolder(path, leaf);
     struct stat info;

@@ -79,10 +79,16 @@ std::FILE* openOwnFile(const std::string& path, DWORD access, DWORD disposition,
 }  // namespace
 
 bool makeFolder(const std::string& path) {
+    if (!fileOperationAllowed()) {
+        return false;
+    }
     return foldersWithoutLinks(path) && _mkdir(path.c_str()) == 0;
 }
 
 std::FILE* openFile(const std::string& path, const char* mode) {
+    if (!fileOperationAllowed()) {
+        return nullptr;
+    }
     const bool both = std::strchr(mode, '+') != nullptr;
     const DWORD access = both             ? GENERIC_READ | GENERIC_WRITE
                          : mode[0] == 'r' ? GENERIC_READ
@@ -97,6 +103,9 @@ std::FILE* openFile(const std::string& path, const char* mode) {
 }
 
 std::FILE* createReplacementFile(const std::string& target, std::string& replacementPath) {
+    if (!fileOperationAllowed()) {
+        return nullptr;
+    }
     // The process id keeps runs apart; a name left by an earlier process with the same id
     // is passed over.
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -116,6 +125,9 @@ bool seekFile(std::FILE* file, long long offset) {
 }
 
 bool replaceFile(const std::string& source, const std::string& target) {
+    if (!fileOperationAllowed()) {
+        return false;
+    }
     // An indexer or a virus scanner may hold the list open for a moment; the move fails
     // while it does, so try a few times before giving up.
     for (int attempt = 0; attempt < 10; ++attempt) {
@@ -129,6 +141,9 @@ bool replaceFile(const std::string& source, const std::string& target) {
 }
 
 bool removeFile(const std::string& path) {
+    if (!fileOperationAllowed()) {
+        return false;
+    }
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES &&
            !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&

@@ -20,8 +20,7 @@ std::size_t countLineFeeds(const std::string& text) {
 }
 
 bool writeAll(std::FILE* file, const std::string& bytes) {
-    return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
-           std::fflush(file) == 0;
+    return writeFile(file, bytes.data(), bytes.size()) && flushFile(file);
 }
 
 }  // namespace
@@ -98,7 +97,7 @@ bool appendTextLine(const std::string& path, const std::string& line) {
         return false;
     }
     bool written = writeAll(file, line + "\r\n");
-    bool closed = std::fclose(file) == 0;
+    bool closed = closeFile(file);
     return written && closed;
 }
 

@@ -1,5 +1,6 @@
 #include "output/artwork.h"
 
+#include "platform/files.h"
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>
@@ -132,33 +133,28 @@ TEST(ExtractArtwork, FallsBackToJpegWhenPngCannotBeCreated) {
     EXPECT_EQ(extractArtwork("music", folder.path()), -1);
 }
 
-// A picture file that is created but cannot be filled (here: a file size limit, as a full
-// disk) is a failure, is removed, and does not lead to the other picture being tried; the
-// picture already there stays whole.
+// A picture that cannot be written whole, whichever file operation fails, is a failure
+// and leaves the picture already there as it was, and no other file.
 TEST(ExtractArtwork, PictureThatCannotBeWrittenIsRemoved) {
-    if (!testing_support::limitFileWrites(-1)) {
-        GTEST_SKIP() << "file writes cannot be limited here";
-    }
-    const struct {
-        const char* file;
-        std::string music;
-    } cases[] = {
-        {"img.png", png("small") + jpeg("j")},
-        {"img.png", png(std::string(200000, 'x'))},
-        {"img.jpg", jpeg("small")},
-        {"img.jpg", jpeg(std::string(200000, 'x'))},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.file) + " of " + std::to_string(c.music.size()) + " bytes");
-        ScopedTempFolder folder;
-        writeFile("music", c.music);
-        writeFile(c.file, "old");
-        ASSERT_TRUE(testing_support::limitFileWrites(8));
-        EXPECT_EQ(extractArtwork("music", folder.path()), -1);
-        testing_support::limitFileWrites(-1);
-        EXPECT_EQ(testing_support::listTree(folder.path()),
-                  (std::vector<std::string>{c.file, "music"}));
-        EXPECT_EQ(readFile(c.file), "old");
+    for (const std::string& music : {png(std::string(200000, 'x')), jpeg("small")}) {
+        for (long long at = 1;; ++at) {
+            SCOPED_TRACE(std::to_string(music.size()) + " bytes, operation " + std::to_string(at));
+            ScopedTempFolder folder;
+            writeFile("music", music);
+            const std::string picture = music[0] == '\x89' ? "img.png" : "img.jpg";
+            writeFile(picture, "old");
+            platform::planFileFault(platform::FileFault::fail, at);
+            const int result = extractArtwork("music", folder.path());
+            const bool allDone = platform::fileOperationsCounted() < at;
+            platform::planFileFault(platform::FileFault::fail, 0);
+            EXPECT_EQ(testing_support::listTree(folder.path()),
+                      (std::vector<std::string>{picture, "music"}));
+            EXPECT_EQ(readFile(picture), result == 0 ? music : "old");
+            EXPECT_EQ(result, allDone ? 0 : -1);
+            if (allDone) {
+                break;
+            }
+        }
     }
 }
 

@@ -10,7 +10,7 @@
 namespace {
 
 using testing_support::fileExists;
-using testing_support::localPathOfUrl;
+using testing_support::localName;
 using testing_support::readFile;
 using testing_support::ScopedTempFolder;
 
@@ -48,14 +48,14 @@ void resolve(const std::string& url) {
 TEST(ResolveLocation, LocalPathAndNames) {
     ScopedTempFolder folder;
     resolve("file://localhost/C:/M/iTunes%20Media/Music/A/B/01%20t.mp3");
-    EXPECT_EQ(trackRecord.location, localPathOfUrl("C:/M/iTunes Media/Music/A/B/01 t.mp3"));
+    EXPECT_EQ(trackRecord.location, localName("C:/M/iTunes Media/Music/A/B/01 t.mp3"));
     EXPECT_EQ(trackRecord.artistFolder, "A");
     EXPECT_EQ(trackRecord.albumFolder, "B");
     EXPECT_EQ(trackRecord.fileName, "01 t.mp3");
 
     resolve("file://localhost/m/Media/Music/Tom%20&#38;%20Jerry/a+b/%e3%81%82.mp3");
     EXPECT_EQ(trackRecord.location,
-              localPathOfUrl("m/Media/Music/Tom & Jerry/a+b/\xE3\x81\x82.mp3"));
+              localName("m/Media/Music/Tom & Jerry/a+b/\xE3\x81\x82.mp3"));
     EXPECT_EQ(trackRecord.artistFolder, "Tom & Jerry");
     EXPECT_EQ(trackRecord.albumFolder, "a+b");
     EXPECT_EQ(trackRecord.fileName, "\xE3\x81\x82.mp3");
@@ -65,7 +65,7 @@ TEST(ResolveLocation, LocalPathAndNames) {
 TEST(ResolveLocation, UndecodablePathsAreNoted) {
     ScopedTempFolder folder;
     resolve("file://localhost/C:/x/Media/Music/A%zz/B%e3%81%82/f%00.mp3");
-    EXPECT_EQ(trackRecord.location, localPathOfUrl("C:/x/Media/Music/A%zz/B%e3%81%82/f%00.mp3"));
+    EXPECT_EQ(trackRecord.location, localName("C:/x/Media/Music/A%zz/B%e3%81%82/f%00.mp3"));
     EXPECT_EQ(trackRecord.artistFolder, "A%zz");
     EXPECT_EQ(trackRecord.albumFolder, "B\xE3\x81\x82");
     EXPECT_EQ(trackRecord.fileName, "f");
@@ -78,7 +78,7 @@ TEST(ResolveLocation, WithoutHostOrMediaFolder) {
     EXPECT_EQ(trackRecord.location, "");
     EXPECT_EQ(trackRecord.fileName, "c.mp3");
     resolve("file://localhost/D:/Elsewhere/c.mp3");
-    EXPECT_EQ(trackRecord.location, localPathOfUrl("D:/Elsewhere/c.mp3"));
+    EXPECT_EQ(trackRecord.location, localName("D:/Elsewhere/c.mp3"));
     EXPECT_EQ(trackRecord.artistFolder + trackRecord.albumFolder + trackRecord.fileName, "");
 }
 

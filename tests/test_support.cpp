@@ -2,12 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <system_error>
 
+#include "driver/program.h"
 #include "platform/code_page.h"
 
 namespace testing_support {
@@ -82,6 +90,43 @@ std::vector<std::string> listTree(const std::string& folder) {
     }
     std::sort(out.begin(), out.end());
     return out;
+}
+
+RunResult runProgram(const std::vector<std::string>& arguments) {
+    std::vector<std::string> words = {"bunkai"};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    // Standard input and output are swapped for an empty file and a file to read back, and
+    // restored afterwards.
+    std::FILE* input = std::tmpfile();
+    std::FILE* output = std::tmpfile();
+    std::fflush(stdout);
+    const int savedInput = dup(0);
+    const int savedOutput = dup(1);
+    RunResult result;
+    if (!input || !output || dup2(fileno(input), 0) == -1 || dup2(fileno(output), 1) == -1) {
+        ADD_FAILURE() << "cannot redirect standard input and output";
+        return result;
+    }
+    std::clearerr(stdin);
+    result.exitStatus = ::runProgram(static_cast<int>(words.size()), argv.data());
+    std::fflush(stdout);
+    dup2(savedInput, 0);
+    dup2(savedOutput, 1);
+    close(savedInput);
+    close(savedOutput);
+    std::rewind(output);
+    char block[4096];
+    for (std::size_t got; (got = std::fread(block, 1, sizeof block, output)) > 0;) {
+        result.output.append(block, got);
+    }
+    std::fclose(input);
+    std::fclose(output);
+    return result;
 }
 
 std::string consoleText(const std::string& utf8) {

@@ -1,5 +1,5 @@
-// Helpers shared by the tests: a scoped temporary working folder, small file helpers, the
-// built program's runs, and the few facts that differ between the Windows and the POSIX
+// Helpers shared by the tests: a scoped temporary working folder, small file helpers, runs
+// of the program, and the few facts that differ between the Windows and the POSIX
 // build. Paths are byte strings as the program uses them: code page 932 on Windows, UTF-8
 // on POSIX systems. Every helper that fails fails the current test.
 #pragma once
@@ -42,13 +42,10 @@ struct RunResult {
     std::string output;  // standard output
 };
 
-// Runs the built program in the working folder with the given arguments and an empty
-// standard input, capturing its standard output.
+// Runs the program in this process, in the working folder, with the given arguments, an
+// empty standard input and its standard output captured: as main would, so that the
+// program-wide state a run leaves must not disturb the next.
 RunResult runProgram(const std::vector<std::string>& arguments);
-
-// The exit status runProgram reports after the program returned -1: Windows keeps the whole
-// value, a POSIX exit status its low byte.
-inline constexpr int kFailureExitStatus = kWindows ? -1 : 255;
 
 // The bytes the program writes to its console for a text given in UTF-8: on Windows code
 // page 932, with every line end written as CR LF by the text-mode standard output.
@@ -57,12 +54,6 @@ std::string consoleText(const std::string& utf8);
 // The bytes of a file name given in UTF-8 as this build's file functions take them.
 std::string localName(const std::string& utf8);
 
-// The local path by which the program opens a file URL's absolute path (UTF-8, below the
-// URL's "localhost/"): the same bytes as a file name.
-inline std::string localPathOfUrl(const std::string& urlPath) {
-    return localName(urlPath);
-}
-
 // Conversions between the program's byte-string paths and std::filesystem paths.
 std::filesystem::path toPath(const std::string& bytes);
 std::string fromPath(const std::filesystem::path& path);  // with "/" between levels
@@ -70,9 +61,5 @@ std::string fromPath(const std::filesystem::path& path);  // with "/" between le
 // Makes `link` a symbolic link to the folder `target` (a path relative to the link's folder,
 // '/' between levels). False where the system does not let this process make one.
 bool makeFolderLink(const std::string& link, const std::string& target);
-
-// Makes every write of this process that would take a file past `bytes` fail, as on a full
-// disk; a negative `bytes` lifts the limit. False where the system cannot do that.
-bool limitFileWrites(long long bytes);
 
 }  // namespace testing_support

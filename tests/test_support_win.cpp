@@ -1,5 +1,4 @@
-// The Windows side of the test support: the program is started with CreateProcess, its
-// console texts are code page 932, and file names are bytes of the ANSI code page, which
+// The Windows side of the test support: file names are bytes of the ANSI code page, which
 // is 932 on the Japanese Windows the program is made for.
 #include <windows.h>
 
@@ -88,55 +87,6 @@ bool makeFolderLink(const std::string& link, const std::string& target) {
         }
     }
     return isLink();
-}
-
-bool limitFileWrites(long long) {
-    return false;
-}
-
-RunResult runProgram(const std::vector<std::string>& arguments) {
-    RunResult result;
-    std::string commandLine = quoted(BUNKAI_EXE);
-    for (const std::string& argument : arguments) {
-        commandLine += ' ' + quoted(argument);
-    }
-    // Standard input is a pipe whose writing end is closed at once: empty, and no console,
-    // so the key wait after the usage text must return by itself.
-    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    HANDLE inputRead, inputWrite, outputRead, outputWrite;
-    if (!CreatePipe(&inputRead, &inputWrite, &inheritable, 0) ||
-        !CreatePipe(&outputRead, &outputWrite, &inheritable, 0)) {
-        ADD_FAILURE() << "CreatePipe failed: " << GetLastError();
-        return result;
-    }
-    CloseHandle(inputWrite);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = inputRead;
-    startup.hStdOutput = outputWrite;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &process);
-    CloseHandle(inputRead);
-    CloseHandle(outputWrite);
-    char buffer[4096];
-    DWORD got;
-    while (started && ReadFile(outputRead, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        result.output.append(buffer, got);
-    }
-    CloseHandle(outputRead);
-    DWORD exitCode = 0;
-    if (!started || WaitForSingleObject(process.hProcess, INFINITE) != WAIT_OBJECT_0 ||
-        !GetExitCodeProcess(process.hProcess, &exitCode)) {
-        ADD_FAILURE() << "cannot run " << commandLine << ": error " << GetLastError();
-        return result;
-    }
-    result.exitStatus = static_cast<int>(exitCode);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return result;
 }
 
 }  // namespace testing_support
