@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "output/journal.h"
 #include "output/list_merge.h"
 #include "platform/text_file.h"
 #include "tests/test_support.h"
@@ -17,6 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::fileExists;
+using testing_support::listTree;
 using testing_support::makeFolders;
 using testing_support::readFile;
 using testing_support::ScopedTempFolder;
@@ -107,17 +109,6 @@ TEST(ListStore, CheckpointsWriteListsAndEmptyTheJournal) {
     EXPECT_EQ(readFile("errlist.csv"), expected + platform::toStoredText(row("zz")));
 }
 
-TEST(ListStore, ListsThatCannotTakeRows) {
-    ScopedTempFolder folder;
-    // No folder for the list.
-    EXPECT_FALSE(mergeListRow("Music/none/list.csv", row("a"), "a"));
-    // A list that exists but cannot be read.
-    makeFolders("list.csv");
-    EXPECT_FALSE(mergeListRow("list.csv", row("a"), "a"));
-    finishLists();
-    EXPECT_FALSE(fileExists("Music/none"));
-}
-
 TEST(ListStore, FailedWriteLeavesTheOldListAndKeepsTrackRows) {
     ScopedTempFolder folder;
     const std::string old = "1,1,a,v\r\n";
@@ -137,31 +128,6 @@ TEST(ListStore, FailedWriteLeavesTheOldListAndKeepsTrackRows) {
     EXPECT_EQ(readFile("index-kept/list.csv"), old);
     // The track row went to the error list instead; the index row did not.
     EXPECT_EQ(readFile("errlist.csv"), platform::toStoredText(row("b")));
-}
-
-// A list that cannot be written (here its folder is gone) keeps its rows in the journal,
-// and the next run writes them; the lists that were written are not replayed again.
-TEST(ListStore, ListThatCannotBeWrittenWaitsInTheJournal) {
-    ScopedTempFolder folder;
-    makeFolders("Music/A");
-    ASSERT_TRUE(mergeListRow("Music/A/list.csv", row("x"), "x", ListKind::tracks));
-    ASSERT_TRUE(mergeListRow("list.csv", row("a"), "a"));
-    ASSERT_TRUE(mergeListRow("errlist.csv", row(""), "", ListKind::errors));
-    std::filesystem::remove("Music/A");
-    writeFile("Music/A", "");
-    EXPECT_FALSE(finishLists());
-    EXPECT_TRUE(fileExists(kJournalName));
-    std::string errors = platform::toStoredText(row("") + row("x"));
-    EXPECT_EQ(readFile("errlist.csv"), errors);
-
-    std::filesystem::remove("Music/A");
-    makeFolders("Music/A");
-    recoverLists();
-    EXPECT_EQ(readFile("Music/A/list.csv"), platform::toStoredText(row("x")));
-    EXPECT_EQ(readFile("list.csv"), platform::toStoredText(row("a")));
-    EXPECT_EQ(readFile("errlist.csv"), errors);
-    EXPECT_FALSE(fileExists(kJournalName));
-    EXPECT_TRUE(finishLists());
 }
 
 TEST(ListStore, JournalLeftByAnInterruptedRunIsReplayed) {
@@ -190,13 +156,9 @@ TEST(ListStore, JournalLeftByAnInterruptedRunIsReplayed) {
     EXPECT_FALSE(fileExists("errlist.csv"));
 }
 
-}  // namespace
-
-namespace {
-
 TEST(ListStore, JournalCannotLeadOutOfTheWorkingFolder) {
     ScopedTempFolder folder;
-    testing_support::makeFolders("Music/A");
+    makeFolders("Music/A");
     std::string journal;
     for (const std::string path :
          {"../list.csv", "Music/../../list.csv", "Music/A/../list.csv", "/tmp/list.csv",
@@ -209,51 +171,14 @@ TEST(ListStore, JournalCannotLeadOutOfTheWorkingFolder) {
         const std::string texts[] = {"Music/A/list.csv", "j", badRow};
         journal += journalRecordBytes('N', 'I', texts, 3);
     }
+    const std::string picture[] = {"Music/A/../../Outside", "x.mp3"};
+    journal += journalRecordBytes('P', 'A', picture, 2);
     // Lengths that run past the end, or would wrap around, end the replay.
     journal += "NI,18446744073709551615,2,3,00000000\nxyz";
     writeFile(kJournalName, journal);
     recoverLists();
-    EXPECT_EQ(testing_support::listTree("."),
-              (std::vector<std::string>{"Music", "Music/A", "Music/A/list.csv"}));
+    EXPECT_EQ(listTree("."), (std::vector<std::string>{"Music", "Music/A", "Music/A/list.csv"}));
     EXPECT_EQ(readFile("Music/A/list.csv"), "1,1,k,v\r\n");
-}
-
-}  // namespace
-
-namespace {
-
-// The run was stopped after it made a folder and before its index row was merged, or its
-// picture was written: only the row and picture journaled ahead of the folder tell of them.
-TEST(ListStore, IndexRowAndPictureJournaledBeforeTheFolderAreReplayed) {
-    ScopedTempFolder folder;
-    testing_support::makeFolders("Music/Made");
-    testing_support::makeFolders("Music/Listed");
-    writeFile("list.csv", "6,1,Listed,v\r\n");
-    auto record = [](const std::string& folderName) {
-        const std::string texts[] = {"list.csv", folderName, row(folderName, "new"),
-                                     "Music/" + folderName};
-        return journalRecordBytes('F', 'I', texts, 4);
-    };
-    auto picture = [](const std::string& mode, const std::string& folder) {
-        const std::string texts[] = {folder, std::string(BUNKAI_TEST_DATA) + "/media/with-png.m4a"};
-        return journalRecordBytes(mode[0], 'A', texts, mode == "P" ? 2 : 1);
-    };
-    makeFolders("Music/A/Pending");
-    makeFolders("Music/A/Done");
-    writeFile(kJournalName, record("Made") + record("Listed") + record("Never") +
-                                picture("P", "Music/A/Pending") + picture("P", "Music/A/Done") +
-                                picture("D", "Music/A/Done") + picture("P", "Music/A/Never") +
-                                picture("P", "Music/A/../../Outside"));
-    recoverLists();
-    // A folder that exists without its row gets it; a row already there, or a folder never
-    // made, leave the list as it was.
-    EXPECT_EQ(readFile("list.csv"), "6,1,Listed,v\r\n4,3,Made,new\r\n");
-    // A picture journaled without its end is extracted, into a folder that exists.
-    EXPECT_EQ(readFile("Music/A/Pending/img.png"),
-              readFile(std::string(BUNKAI_TEST_DATA) + "/media/cover.png"));
-    EXPECT_EQ(testing_support::listTree("Music/A"),
-              (std::vector<std::string>{"Done", "Pending", "Pending/img.png"}));
-    EXPECT_FALSE(fileExists("../Outside"));
 }
 
 }  // namespace

@@ -1,85 +1,115 @@
+// A Location line's local path and folder names, and the names Windows allows for folders.
 #include "library/location.h"
-#include "encoding/url_text.h"
 
 #include <gtest/gtest.h>
 
+#include "encoding/url_text.h"
 #include "library/line_reader.h"
+#include "library/media_folder.h"
 #include "library/track_record.h"
+#include "output/folder_names.h"
 #include "tests/test_support.h"
 
 namespace {
 
-using testing_support::fileExists;
 using testing_support::localName;
 using testing_support::readFile;
-using testing_support::ScopedTempFolder;
 
 TEST(UrlDecode, Escapes) {
-    struct Case {
+    const struct {
         const char* input;
         int result;
         std::string expected;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"01%20Intro.mp3", 0, "01 Intro.mp3"},
         {"%e3%81%82", 0, "\xE3\x81\x82"},
-        {"a+b++c", 0, "a+b++c"},
+        {"a+b", 0, "a+b"},
         {"100%25", 0, "100%"},
-        {"%2F", 0, "/"},
         {"bad%g0", -1, "bad%g0"},
         {"cut%4", -1, "cut%4"},
-        {"%41%zz", -1, "%41%zz"},
         {"ab%00cd", -1, "ab"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         std::string text = c.input;
         EXPECT_EQ(urlDecode(text), c.result) << c.input;
         EXPECT_EQ(text, c.expected) << c.input;
     }
 }
 
-void resolve(const std::string& url) {
-    clearTrackRecord();
-    const std::string line = "\t\t\t<key>Location</key><string>" + url + "</string>";
-    currentLine = line;
-    resolveLocation(currentLine);
+// The URL below "file://" (the media folder is "C:/M/"), and what it gives: the local path,
+// "artist/album/file" and the notes in err.csv.
+TEST(ResolveLocation, PathNamesAndNotes) {
+    mediaFolderUrl = "file://localhost/C:/M/";
+    const struct {
+        std::string url;
+        std::string location;
+        std::string names;
+        std::string notes;
+    } cases[] = {
+        {"localhost/C:/M/Music/A/B/01%20t.mp3", "C:/M/Music/A/B/01 t.mp3", "A/B/01 t.mp3", ""},
+        {"localhost/m/Media/Music/Tom%20&#38;%20J/a+b/%e3%81%82", "m/Media/Music/Tom & J/a+b/あ",
+         "Tom & J/a+b/あ", ""},
+        {"localhost/x/Media/Music//A//B/C/D.mp3/", "x/Media/Music//A//B/C/D.mp3/", "A/B/C", ""},
+        {"localhost/x/Media/Music/A/B", "x/Media/Music/A/B", "A/B/", ""},
+        {"localhost/x/Media/Music/A%2FB/C/D", "x/Media/Music/A/B/C/D", "A/B/C/D", ""},
+        {"localhost/x/Media/Music/A%zz/B%e3%81%82/f%00.mp3",
+         "x/Media/Music/A%zz/B%e3%81%82/f%00.mp3", "A%zz/Bあ/f", "no files\r\nartist\r\nname\r\n"},
+        // A line feed splits a row and a Ctrl-Z ends a list read back; a carriage return stays.
+        {"localhost/x/Media/Music/A%0AB/x%1Ay/a%0Db.mp3", "x/Media/Music/A\nB/x\x1Ay/a\rb.mp3",
+         "A%0AB/x%1Ay/a\rb.mp3", "artist\r\nalbum\r\n"},
+        {"/Users/me/Media/Music/A/B/c.mp3", "", "A/B/c.mp3", ""},
+        {"localhost/D:/Elsewhere/c.mp3", "D:/Elsewhere/c.mp3", "//", ""},
+    };
+    for (const auto& c : cases) {
+        testing_support::ScopedTempFolder folder;
+        clearTrackRecord();
+        const std::string line = "\t\t\t<key>Location</key><string>file://" + c.url + "</string>";
+        currentLine = line;
+        resolveLocation(line);
+        const TrackRecord& t = trackRecord;
+        EXPECT_EQ(t.location, localName(c.location)) << c.url;
+        EXPECT_EQ(t.artistFolder + "/" + t.albumFolder + "/" + t.fileName, c.names) << c.url;
+        EXPECT_EQ(t.artistFolderSjis, localName(t.artistFolder)) << c.url;
+        EXPECT_EQ(testing_support::fileExists("err.csv") ? readFile("err.csv") : "", c.notes)
+            << c.url;
+    }
 }
 
-TEST(ResolveLocation, LocalPathAndNames) {
-    ScopedTempFolder folder;
-    resolve("file://localhost/C:/M/iTunes%20Media/Music/A/B/01%20t.mp3");
-    EXPECT_EQ(trackRecord.location, localName("C:/M/iTunes Media/Music/A/B/01 t.mp3"));
-    EXPECT_EQ(trackRecord.artistFolder, "A");
-    EXPECT_EQ(trackRecord.albumFolder, "B");
-    EXPECT_EQ(trackRecord.fileName, "01 t.mp3");
-
-    resolve("file://localhost/m/Media/Music/Tom%20&#38;%20Jerry/a+b/%e3%81%82.mp3");
-    EXPECT_EQ(trackRecord.location,
-              localName("m/Media/Music/Tom & Jerry/a+b/\xE3\x81\x82.mp3"));
-    EXPECT_EQ(trackRecord.artistFolder, "Tom & Jerry");
-    EXPECT_EQ(trackRecord.albumFolder, "a+b");
-    EXPECT_EQ(trackRecord.fileName, "\xE3\x81\x82.mp3");
-    EXPECT_FALSE(fileExists("err.csv"));
-}
-
-TEST(ResolveLocation, UndecodablePathsAreNoted) {
-    ScopedTempFolder folder;
-    resolve("file://localhost/C:/x/Media/Music/A%zz/B%e3%81%82/f%00.mp3");
-    EXPECT_EQ(trackRecord.location, localName("C:/x/Media/Music/A%zz/B%e3%81%82/f%00.mp3"));
-    EXPECT_EQ(trackRecord.artistFolder, "A%zz");
-    EXPECT_EQ(trackRecord.albumFolder, "B\xE3\x81\x82");
-    EXPECT_EQ(trackRecord.fileName, "f");
-    EXPECT_EQ(readFile("err.csv"), "no files\r\nartist\r\nname\r\n");
-}
-
-TEST(ResolveLocation, WithoutHostOrMediaFolder) {
-    ScopedTempFolder folder;
-    resolve("file:///Users/me/Music/iTunes/iTunes%20Media/Music/A/B/c.mp3");
-    EXPECT_EQ(trackRecord.location, "");
-    EXPECT_EQ(trackRecord.fileName, "c.mp3");
-    resolve("file://localhost/D:/Elsewhere/c.mp3");
-    EXPECT_EQ(trackRecord.location, localName("D:/Elsewhere/c.mp3"));
-    EXPECT_EQ(trackRecord.artistFolder + trackRecord.albumFolder + trackRecord.fileName, "");
+// A code page 932 name, the folder Windows makes for it, whether Windows takes it, and
+// whether it is safe as a path level.
+TEST(FolderNames, AsWindowsHasThem) {
+    const struct {
+        std::string name;
+        std::string folder;
+        bool accepted;
+        bool safe;
+    } cases[] = {
+        {"Foo Band", "Foo Band", true, true},
+        {"Vol. 1. ", "Vol. 1", true, true},
+        {".hidden", ".hidden", true, true},
+        {"..", "", true, false},
+        {".. ", "", true, false},
+        {"a/b", "a/b", true, false},
+        {"a\\b", "a\\b", true, false},
+        {"\x83\x5C", "\x83\x5C", true, true},  // katakana SO: 5C as a trail byte
+        {"\x83\x7C", "\x83\x7C", true, true},  // and 7C
+        {"\x89\xC4?", "\x89\xC4?", false, true},
+        {"a:b", "a:b", false, true},
+        {"tab\there", "tab\there", false, true},
+        {"CON", "CON", false, true},
+        {"con.txt", "con.txt", false, true},
+        {"Lpt1", "Lpt1", false, true},
+        {"COM0", "COM0", true, true},
+        {"CONSOLE", "CONSOLE", true, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(windowsFolderName(c.name), c.folder) << c.name;
+        EXPECT_EQ(windowsAcceptsFolderName(c.name), c.accepted) << c.name;
+        EXPECT_EQ(isSafePathLevel(c.name), c.safe) << c.name;
+    }
+    EXPECT_TRUE(isSafeFolderName("\xE3\x82\xBD", "\x83\x5C"));
+    // The yen sign becomes 5C in code page 932: a separator on Windows.
+    EXPECT_FALSE(isSafeFolderName("..\xC2\xA5..", "..\\.."));
 }
 
 }  // namespace

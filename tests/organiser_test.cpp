@@ -209,52 +209,81 @@ TEST(Organiser, RowThatCannotBeWrittenGoesToTheErrorList) {
     EXPECT_FALSE(fileExists("list.csv"));
 }
 
-TEST(Organiser, FolderNamesWindowsCannotHave) {
+// Names Windows refuses or folds: "Trail." is the folder "Trail", as Windows makes it;
+// Hangul has no code page 932 form and "?" cannot name a folder, nor can "CON"; ASCII and
+// full-width letters fold, the trail bytes of "\x83\x41" and "\x83\x61" do not. A second
+// run finds the folders whatever their letter case.
+TEST(Organiser, FolderNamesAsWindowsHasThem) {
     ScopedTempFolder folder;
+    const std::string wide = "%EF%BC%A1%EF%BC%A2", narrow = "%EF%BD%81%EF%BD%82";
     run({track("Media/Music/Foo/Trail./1.mp3", "a"), track("Media/Music/Foo/Trail/2.mp3", "b"),
-         track("Media/Music/Foo/%ED%95%9C%E6%B3%A2/3.mp3", "c"),
-         track("Media/Music/CON/x/4.mp3", "d")});
-    // "Trail." is the folder "Trail", as Windows makes it; the second track finds it made.
-    EXPECT_EQ(readFile("Music/Foo/list.csv"), "6,11,Trail.,First Album\r\n");
-    std::string tracks = readFile("Music/Foo/Trail/list.csv");
-    EXPECT_EQ(tracks.substr(0, 10), "5,1,1.mp3,");
-    EXPECT_NE(tracks.find("\r\n5,1,2.mp3,b,"), std::string::npos);
-    // Hangul has no code page 932 form: "?" cannot name a folder; nor can "CON".
-    EXPECT_EQ(listTree("Music"),
-              (std::vector<std::string>{"Foo", "Foo/Trail", "Foo/Trail/list.csv", "Foo/list.csv"}));
-    std::string errors = readFile("errlist.csv");
-    EXPECT_EQ(errors.substr(0, 12), "5,1,3.mp3,c,");
-    EXPECT_NE(errors.find("\r\n5,1,4.mp3,d,"), std::string::npos);
-}
-
-TEST(Organiser, FolderNamesThatDifferOnlyInLetterCaseNameOneFolder) {
-    ScopedTempFolder folder;
-    // ASCII and full-width letters fold; the trail bytes of "\x83\x41" and "\x83\x61" do not.
-    const std::string wide = "%EF%BC%A1%EF%BC%A2%EF%BC%A3", narrow = "%EF%BD%81%EF%BD%82%EF%BD%83";
-    run({track("Media/Music/Abc/Album/1.mp3", "a"), track("Media/Music/ABC/ALBUM/2.mp3", "b"),
+         track("Media/Music/Foo/%ED%95%9C/3.mp3", "c"), track("Media/Music/CON/x/4.mp3", "d"),
+         track("Media/Music/Abc/Al/1.mp3", "a"), track("Media/Music/ABC/AL/2.mp3", "b"),
          track("Media/Music/" + wide + "/" + narrow + "/3.mp3", "c"),
-         track("Media/Music/" + narrow + "/" + wide + "/4.mp3", "d"),
          track("Media/Music/%E3%82%A2/x/5.mp3", "e"), track("Media/Music/%E3%83%82/x/6.mp3", "f")});
-    // A second run finds the folders of the first whatever their letter case.
-    run({track("Media/Music/abc/album/7.mp3", "g"),
-         track("Media/Music/" + narrow + "/" + narrow + "/8.mp3", "h")});
-    const std::string fullWidth = "\x82\x60\x82\x61\x82\x62";
-    const std::string album = fullWidth + "/\x82\x81\x82\x82\x82\x83";
-    EXPECT_EQ(listTree("Music"),
-              (std::vector<std::string>{"Abc", "Abc/Album", "Abc/Album/list.csv", "Abc/list.csv",
-                                        fullWidth, fullWidth + "/list.csv", album,
-                                        album + "/list.csv", "\x83\x41", "\x83\x41/list.csv",
-                                        "\x83\x41/x", "\x83\x41/x/list.csv", "\x83\x61",
-                                        "\x83\x61/list.csv", "\x83\x61/x", "\x83\x61/x/list.csv"}));
+    run({track("Media/Music/abc/al/7.mp3", "g"),
+         track("Media/Music/" + narrow + "/" + wide + "/8.mp3", "h")});
+    const std::string fullWidth = "\x82\x60\x82\x61", album = fullWidth + "/\x82\x81\x82\x82";
+    EXPECT_EQ(listTree("Music"), (std::vector<std::string>{"Abc",
+                                                           "Abc/Al",
+                                                           "Abc/Al/list.csv",
+                                                           "Abc/list.csv",
+                                                           "Foo",
+                                                           "Foo/Trail",
+                                                           "Foo/Trail/list.csv",
+                                                           "Foo/list.csv",
+                                                           fullWidth,
+                                                           fullWidth + "/list.csv",
+                                                           album,
+                                                           album + "/list.csv",
+                                                           "\x83\x41",
+                                                           "\x83\x41/list.csv",
+                                                           "\x83\x41/x",
+                                                           "\x83\x41/x/list.csv",
+                                                           "\x83\x61",
+                                                           "\x83\x61/list.csv",
+                                                           "\x83\x61/x",
+                                                           "\x83\x61/x/list.csv"}));
     const auto rows = [](const std::string& path) {
         const std::string text = readFile(path);
         return std::count(text.begin(), text.end(), '\n');
     };
-    EXPECT_EQ(rows("list.csv"), 4);
+    EXPECT_EQ(readFile("Music/Foo/list.csv"), "6,11,Trail.,First Album\r\n");
+    EXPECT_EQ(rows("Music/Foo/Trail/list.csv"), 2);
+    EXPECT_EQ(rows("errlist.csv"), 2);
+    EXPECT_EQ(rows("list.csv"), 5);
     EXPECT_EQ(rows("Music/Abc/list.csv"), 1);
-    EXPECT_EQ(rows("Music/" + fullWidth + "/list.csv"), 1);
-    EXPECT_EQ(rows("Music/Abc/Album/list.csv"), 3);
-    EXPECT_EQ(rows("Music/" + album + "/list.csv"), 3);
+    EXPECT_EQ(rows("Music/Abc/Al/list.csv"), 3);
+    EXPECT_EQ(rows("Music/" + album + "/list.csv"), 2);
+}
+
+// The music file of a Location is found whether the URL's path is relative to the working
+// folder or absolute, and its cover lands in the album folder the track made, and only there.
+// A device or an endless system file is not read.
+TEST(Organiser, PicturesFromTheMusicFiles) {
+    ScopedTempFolder folder;
+    const std::string media = std::string(BUNKAI_TEST_DATA) + "/media/";
+    for (const char* album : {"Png", "Jpeg", "Old"}) {
+        makeFolders(std::string("Media/Music/A/") + album);
+        std::filesystem::copy_file(media + "with-png.m4a",
+                                   std::string("Media/Music/A/") + album + "/1.m4a");
+    }
+    std::filesystem::copy_file(media + "with-jfif.mp3", "Media/Music/A/Jpeg/2.mp3");
+    makeFolders("Music/A/Old");
+    // As a player writes it: "localhost/" and then "tmp/..." on POSIX systems, "C:/..." on
+    // Windows.
+    std::string url = std::filesystem::absolute("Media/Music/A/Jpeg/2.mp3").generic_string();
+    url.erase(0, url.front() == '/');
+    run({track("Media/Music/A/Png/1.m4a", "a"), track(url, "b"),
+         track("Media/Music/A/Old/1.m4a", "c"),
+         track("dev/zero</string>Media/Music/A/Dev/1.mp3", "d"),
+         track("proc/self/pagemap</string>Media/Music/A/Proc/1.mp3", "e")});
+    EXPECT_EQ(readFile("Music/A/Png/img.png"), readFile(media + "cover.png"));
+    EXPECT_EQ(readFile("Music/A/Jpeg/img.jpg"), readFile(media + "cover-jfif.jpg"));
+    EXPECT_EQ(listTree("Music/A"), (std::vector<std::string>{
+                                       "Dev", "Dev/list.csv", "Jpeg", "Jpeg/img.jpg",
+                                       "Jpeg/list.csv", "Old", "Old/list.csv", "Png", "Png/img.png",
+                                       "Png/list.csv", "Proc", "Proc/list.csv", "list.csv"}));
 }
 
 }  // namespace

@@ -5,8 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "driver/program.h"
-#include "output/list_store.h"
+#include "output/journal.h"
 #include "platform/lock.h"
 #include "tests/export_builder.h"
 #include "tests/test_support.h"
@@ -16,111 +15,85 @@ namespace {
 using namespace testing_support;
 
 // The texts in UTF-8; consoleText gives the bytes this build writes for them.
-const std::string kHead =
-    "iTunesのxmlを分解するツール\n"
-    "Ver：0.20210531\n";
+const std::string kHead = "iTunesのxmlを分解するツール\nVer：0.20210531\n";
 const std::string kUsage =
-    "使用法\n"
-    "●「iTunes Music Library.xml」か「ライブラリ.xml」をbunkaiと同じフォルダに置く\n"
-    "●bunkai.exeをダブルクリックする\n"
-    "何か押すと終了";
-const std::string kStart = "xmlを解析します\n情報を解析中\n";
+    "使用法\n●「iTunes Music Library.xml」か「ライブラリ.xml」をbunkaiと同じフォルダに置く\n"
+    "●bunkai.exeをダブルクリックする\n何か押すと終了";
+const std::string kRead = "xmlを解析します\n情報を解析中\n";
+const std::string kDone = "\nプレイリストへ\n解析終わり\n";
 
-// The console output of a run that read an export, ending with `ending`.
-std::string runOutput(const std::string& ending) {
-    return consoleText(kHead + kStart + ending);
-}
-
-std::vector<Entry> namedTrack(const std::string& name) {
-    return {{"Name", stringValue(name)}};
-}
-
-TEST(Program, UsageWithoutAnExport) {
-    ScopedTempFolder folder;
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{}, {"missing.xml"}, {"a.xml", "b.xml"}}) {
-        RunResult run = runProgram(arguments);
-        EXPECT_EQ(run.output, consoleText(kHead + kUsage));
-        EXPECT_EQ(run.exitStatus, -1);
-        EXPECT_FALSE(fileExists("Music"));
+std::vector<Entry> named(const std::string& name, const std::string& path = "") {
+    std::vector<Entry> track = {{"Name", stringValue(name)}};
+    if (!path.empty()) {
+        track.push_back({"Location", locationValue(path)});
     }
-    // Two arguments show the usage even when the first names a readable export.
-    writeFile("a.xml", exportText({}));
-    EXPECT_EQ(runProgram({"a.xml", "a.xml"}).exitStatus, -1);
-    EXPECT_FALSE(fileExists("Music"));
+    return track;
 }
 
-TEST(Program, ChoosesTheExport) {
-    ScopedTempFolder folder;
-    writeFile(localName("ライブラリ.xml"), exportText({namedTrack("a")}));
-    RunResult japanese = runProgram({});
-    EXPECT_EQ(japanese.output, runOutput("..\nプレイリストへ\n解析終わり\n"));
-    EXPECT_EQ(japanese.exitStatus, 0);
-    // With both files present the English name wins.
-    writeFile("iTunes Music Library.xml", exportText({namedTrack("a"), namedTrack("b")}));
-    EXPECT_EQ(runProgram({}).output, runOutput("...\nプレイリストへ\n解析終わり\n"));
-    // A path given on the command line, elsewhere: "Music" is still made here.
-    makeFolders("sub");
-    writeFile("sub/other.xml", exportText({}));
-    RunResult run = runProgram({"sub/other.xml"});
-    EXPECT_EQ(run.output, runOutput(".\nプレイリストへ\n解析終わり\n"));
-    EXPECT_EQ(run.exitStatus, 0);
-}
-
-TEST(Program, EndsWithoutPlaylistsOrTopLevelDictionary) {
-    ScopedTempFolder folder;
-    writeFile("x.xml", exportText({namedTrack("a")}, false));
-    EXPECT_EQ(runProgram({"x.xml"}).output, runOutput("..終わり\n"));
-
-    // An indented top-level "<dict>" is not recognised.
-    writeFile("y.xml", "<plist>\n  <dict>\n</dict>\n");
-    RunResult indented = runProgram({"y.xml"});
-    EXPECT_EQ(indented.output, consoleText(kHead + "xmlを解析します\n"));
-    EXPECT_EQ(indented.exitStatus, 0);
-}
-
-TEST(Program, NestedDictionaryDoesNotLoseLaterTracks) {
-    ScopedTempFolder folder;
-    std::vector<Entry> nested = {
-        {"Name", stringValue("one")},
-        {"Extra", ""},
-        {"", "\t\t\t<dict>\n\t\t\t\t<key>Name</key><string>inner</string>\n\t\t\t</dict>"},
-        {"Location", locationValue("Media/Music/A/B/1.mp3")},
+// Which export a run reads, and what it shows, for the files in the folder and the
+// arguments: "E" is "iTunes Music Library.xml" with two tracks, "J" "ライブラリ.xml" with one,
+// "S" "sub/other.xml" with none, "P" "p.xml" with one and no playlists, "0" an empty
+// "empty.xml", "I" an export whose top-level dictionary is indented; "dir.xml" is a folder.
+TEST(Program, ChoosesTheExportOrShowsTheUsage) {
+    const struct {
+        std::string files;
+        std::vector<std::string> arguments;
+        std::string output;
+        int status;
+    } cases[] = {
+        {"", {}, kUsage, -1},
+        {"E", {"missing.xml"}, kUsage, -1},
+        {"E", {"iTunes Music Library.xml", "iTunes Music Library.xml"}, kUsage, -1},
+        {"", {"dir.xml"}, kUsage, -1},
+        {"J", {}, kRead + ".." + kDone, 0},
+        {"EJ", {}, kRead + "..." + kDone, 0},
+        {"ES", {"sub/other.xml"}, kRead + "." + kDone, 0},
+        {"0", {"empty.xml"}, "xmlを解析します\n", 0},
+        {"I", {"indented.xml"}, "xmlを解析します\n", 0},
+        {"P", {"p.xml"}, kRead + "..終わり\n", 0},
     };
-    std::vector<Entry> later = {{"Name", stringValue("two")},
-                                {"Location", locationValue("Media/Music/A/B/2.mp3")}};
-    writeFile("x.xml", exportText({nested, later}));
-    RunResult run = runProgram({"x.xml"});
-    EXPECT_EQ(run.output, runOutput("..\nなんでやー\n.\nプレイリストへ\n解析終わり\n"));
-    std::string list = readFile("Music/A/B/list.csv");
-    EXPECT_NE(list.find("5,3,1.mp3,one,"), std::string::npos) << list;
-    EXPECT_NE(list.find("5,3,2.mp3,two,"), std::string::npos) << list;
+    for (const auto& c : cases) {
+        ScopedTempFolder folder;
+        makeFolders("sub");
+        makeFolders("dir.xml");
+        for (const char file : c.files) {
+            if (file == 'E') {
+                writeFile("iTunes Music Library.xml", exportText({named("a"), named("b")}));
+            } else if (file == 'J') {
+                writeFile(localName("ライブラリ.xml"), exportText({named("a")}));
+            } else if (file == 'S') {
+                writeFile("sub/other.xml", exportText({}));
+            } else if (file == 'P') {
+                writeFile("p.xml", exportText({named("a")}, false));
+            } else {
+                writeFile(file == '0' ? "empty.xml" : "indented.xml",
+                          file == '0' ? "" : "<plist>\n  <dict>\n</dict>\n");
+            }
+        }
+        const RunResult run = runProgram(c.arguments);
+        EXPECT_EQ(run.output, consoleText(kHead + c.output)) << c.files;
+        EXPECT_EQ(run.exitStatus, c.status) << c.files;
+        EXPECT_EQ(fileExists("Music"), c.status == 0) << c.files;
+    }
 }
 
-// The last track of an export that ends inside its dictionary is still placed.
-TEST(Program, ExportCutOffInsideTheLastTrack) {
+TEST(Program, NestedDictionaryOrACutOffEndLoseNoTrack) {
     ScopedTempFolder folder;
-    const std::string text = exportText(
-        {{{"Location", locationValue("Media/Music/A/B/1.mp3")}, {"Name", stringValue("one")}}});
-    writeFile("x.xml", text.substr(0, text.find('\n', text.find("<key>Name")) + 1));
-    runProgram({"x.xml"});
-    EXPECT_NE(readFile("Music/A/B/list.csv").find("5,3,1.mp3,one,"), std::string::npos);
-}
-
-// A list that cannot be read or replaced (held open by a spreadsheet program, here a folder
-// in its place) keeps its rows for the next run, and the run says so.
-TEST(Program, ListThatCannotBeWrittenIsFinishedByTheNextRun) {
-    ScopedTempFolder folder;
-    writeFile("x.xml", exportText({{{"Name", stringValue("a")},
-                                    {"Location", locationValue("Media/Music/A/B/1.mp3")}}}));
-    makeFolders("list.csv");
-    RunResult run = runProgram({"x.xml"});
-    EXPECT_EQ(run.output, runOutput("..\nプレイリストへ\n解析終わり\n"
-                                    "書き込めなかった一覧があります。もう一度実行してください\n"));
-    EXPECT_EQ(run.exitStatus, 1);
-    std::filesystem::remove("list.csv");
-    EXPECT_EQ(runProgram({"x.xml"}).exitStatus, 0);
-    EXPECT_EQ(readFile("list.csv"), "1,0,A,\r\n");
+    std::vector<Entry> nested = named("one", "Media/Music/A/B/1.mp3");
+    nested.insert(
+        nested.begin() + 1,
+        {"", "\t\t\t<dict>\n\t\t\t\t<key>Name</key><string>inner</string>\n\t\t\t</dict>"});
+    writeFile("x.xml", exportText({nested, named("two", "Media/Music/A/B/2.mp3")}));
+    EXPECT_EQ(runProgram({"x.xml"}).output,
+              consoleText(kHead + kRead + "..\nなんでやー\n." + kDone));
+    // An export that ends inside its last track still has that track placed.
+    const std::string text = exportText({named("three", "Media/Music/A/B/3.mp3")});
+    writeFile("y.xml", text.substr(0, text.find("</dict>")));
+    runProgram({"y.xml"});
+    const std::string list = readFile("Music/A/B/list.csv");
+    for (const char* row : {"5,3,1.mp3,one,", "5,3,2.mp3,two,", "5,5,3.mp3,three,"}) {
+        EXPECT_NE(list.find(row), std::string::npos) << row << " in " << list;
+    }
 }
 
 // Two runs at once in one folder would each write back its own lists over the other's. A
@@ -128,41 +101,34 @@ TEST(Program, ListThatCannotBeWrittenIsFinishedByTheNextRun) {
 // journal, and says why.
 TEST(Program, SecondRunAtOnceChangesNothing) {
     ScopedTempFolder folder;
-    writeFile("x.xml", exportText({namedTrack("a")}));
+    writeFile("x.xml", exportText({named("a")}));
     const std::string texts[] = {"list.csv", "a", "1,1,a,v\n"};
     writeFile(kJournalName, journalRecordBytes('N', 'I', texts, 3));
     {
         platform::WorkingFolderLock firstRun;
         ASSERT_EQ(firstRun.state(), platform::LockState::held);
-        std::vector<std::string> tree = listTree(".");
-        RunResult second = runProgram({"x.xml"});
+        const std::vector<std::string> tree = listTree(".");
+        const RunResult second = runProgram({"x.xml"});
         EXPECT_EQ(second.output, consoleText(kHead + "ほかのbunkaiがこのフォルダを使っています。"
                                                      "終わってからもう一度実行してください\n"));
         EXPECT_EQ(second.exitStatus, 2);
         EXPECT_EQ(listTree("."), tree);
     }
-    // The lock goes with its holder.
     EXPECT_EQ(runProgram({"x.xml"}).exitStatus, 0);
     EXPECT_EQ(readFile("list.csv"), "1,1,a,v\r\n");
 }
 
-// The program keeps its state in program-wide objects: a second run in the same process, in
-// another folder, must make what the first made, not take it as made already.
+// A second run in the same process, in another folder, must make what the first made, not
+// take it as made already.
 TEST(Program, RunInTheSameProcessStartsAfresh) {
     ScopedTempFolder folder;
-    writeFile(
-        "x.xml",
-        exportText(
-            {{{"Name", stringValue("one")}, {"Location", locationValue("Media/Music/A/B/1.mp3")}},
-             {{"Name", stringValue("two")}, {"Location", locationValue("Media/Music/A/C/")}}}));
+    writeFile("x.xml", exportText({named("one", "Media/Music/A/B/1.mp3"),
+                                   named("two", "Media/Music/A/C/")}));
     std::vector<std::vector<std::string>> trees;
     for (const char* work : {"first", "second"}) {
         std::filesystem::create_directory(work);
         std::filesystem::current_path(work);
-        std::string program = "bunkai";
-        std::string exportPath = "../x.xml";
-        char* argv[] = {program.data(), exportPath.data(), nullptr};
-        EXPECT_EQ(::runProgram(2, argv), 0);
+        EXPECT_EQ(runProgram({"../x.xml"}).exitStatus, 0);
         std::filesystem::current_path("..");
         trees.push_back(listTree(work));
     }
