@@ -98,22 +98,6 @@ TEST(ExtractArtwork, FindsThePictureInRawBytes) {
     }
 }
 
-TEST(ExtractArtwork, MissingMusicFileOrAlbumFolderFails) {
-    ScopedTempFolder folder;
-    EXPECT_EQ(extractArtwork("missing.mp3", folder.path()), -1);
-    writeFile("music", png("body"));
-    EXPECT_EQ(extractArtwork("music", folder.path() + "/no such folder"), -1);
-    EXPECT_EQ(testing_support::listTree(folder.path()), std::vector<std::string>{"music"});
-}
-
-TEST(ExtractArtwork, ReplacesAnExistingPicture) {
-    ScopedTempFolder folder;
-    writeFile("img.png", std::string(500, 'o'));
-    writeFile("music", png("new"));
-    EXPECT_EQ(extractArtwork("music", folder.path()), 0);
-    EXPECT_EQ(readFile("img.png"), png("new"));
-}
-
 // When img.png cannot be created the JPEG is written instead; the scan, which stops once the
 // PNG is complete, must then resume to find a JPEG lying after it.
 TEST(ExtractArtwork, FallsBackToJpegWhenPngCannotBeCreated) {

@@ -61,31 +61,16 @@ TEST(Organiser, TreeOfOneExportRunTwice) {
         track("C:/Elsewhere/x.mp3", "outside"),
     };
     run(tracks);
-    const std::vector<std::string> tree = listTree(".");
-    EXPECT_EQ(tree, (std::vector<std::string>{"Music",
-                                              "Music/Bar",
-                                              "Music/Bar/B",
-                                              "Music/Bar/B/list.csv",
-                                              "Music/Bar/list.csv",
-                                              "Music/Compilations",
-                                              "Music/Compilations/Hits 1",
-                                              "Music/Compilations/Hits 1/list.csv",
-                                              "Music/Compilations/Hits 2",
-                                              "Music/Compilations/Hits 2/list.csv",
-                                              "Music/Compilations/list.csv",
-                                              "Music/Foo Band",
-                                              "Music/Foo Band/First Album",
-                                              "Music/Foo Band/First Album/list.csv",
-                                              "Music/Foo Band/list.csv",
-                                              "Music/\x82\xA0+&",
-                                              "Music/\x82\xA0+&/list.csv",
-                                              "Music/\x82\xA0+&/\x83\x5C",
-                                              "Music/\x82\xA0+&/\x83\x5C/list.csv",
-                                              "bunkai.lock",
-                                              "err.csv",
-                                              "errlist.csv",
-                                              "iTunes Music Library.xml",
-                                              "list.csv"}));
+    const std::string tree = treeText(".");
+    EXPECT_EQ(
+        tree,
+        "Music Music/Bar Music/Bar/B Music/Bar/B/list.csv Music/Bar/list.csv Music/Compilations "
+        "Music/Compilations/Hits 1 Music/Compilations/Hits 1/list.csv Music/Compilations/Hits 2 "
+        "Music/Compilations/Hits 2/list.csv Music/Compilations/list.csv Music/Foo Band Music/Foo "
+        "Band/First Album Music/Foo Band/First Album/list.csv Music/Foo Band/list.csv "
+        "Music/\x82\xA0+& Music/\x82\xA0+&/list.csv Music/\x82\xA0+&/\x83\x5C "
+        "Music/\x82\xA0+&/\x83\x5C/list.csv bunkai.lock err.csv errlist.csv iTunes Music "
+        "Library.xml list.csv");
     const std::string artists = readFile("list.csv");
     EXPECT_EQ(artists,
               "3,7,Bar,The Bar\r\n12,12,Compilations,Compilations\r\n8,0,Foo Band,\r\n"
@@ -107,7 +92,7 @@ TEST(Organiser, TreeOfOneExportRunTwice) {
               "0,7,,outside,Foo Band,,Cmp,First Album,Rock,215000,1,2,3,10,2001,"
               "2015-04-01T10:00:00Z\r\n");
     run(tracks);
-    EXPECT_EQ(listTree("."), tree);
+    EXPECT_EQ(treeText("."), tree);
     EXPECT_EQ(readFile("Music/Foo Band/First Album/list.csv"), album);
     EXPECT_EQ(readFile("list.csv"), artists);
     EXPECT_EQ(readFile("errlist.csv"), errors + errors);
@@ -168,9 +153,8 @@ TEST(Organiser, NothingIsWrittenOutsideTheWorkingFolder) {
          track("Media/Music/../../7.mp3", "g", {{"Compilation", "<true/>"}}),
          track("Media/Music/.../x/8.mp3", "h")});
     std::filesystem::current_path("..");
-    EXPECT_EQ(listTree("."),
-              (std::vector<std::string>{"work", "work/Music", "work/bunkai.lock",
-                                        "work/errlist.csv", "work/iTunes Music Library.xml"}));
+    EXPECT_EQ(treeText("."),
+              "work work/Music work/bunkai.lock work/errlist.csv work/iTunes Music Library.xml");
     std::string errors = readFile("work/errlist.csv");
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 8) << errors;
 }
@@ -195,7 +179,7 @@ TEST(Organiser, LinkedFoldersLeadNowhere) {
         std::string errors = readFile("errlist.csv");
         EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1);
         std::filesystem::current_path("..");
-        EXPECT_EQ(listTree("outside"), std::vector<std::string>{});
+        EXPECT_EQ(treeText("outside"), "");
     }
 }
 
@@ -224,26 +208,12 @@ TEST(Organiser, FolderNamesAsWindowsHasThem) {
     run({track("Media/Music/abc/al/7.mp3", "g"),
          track("Media/Music/" + narrow + "/" + wide + "/8.mp3", "h")});
     const std::string fullWidth = "\x82\x60\x82\x61", album = fullWidth + "/\x82\x81\x82\x82";
-    EXPECT_EQ(listTree("Music"), (std::vector<std::string>{"Abc",
-                                                           "Abc/Al",
-                                                           "Abc/Al/list.csv",
-                                                           "Abc/list.csv",
-                                                           "Foo",
-                                                           "Foo/Trail",
-                                                           "Foo/Trail/list.csv",
-                                                           "Foo/list.csv",
-                                                           fullWidth,
-                                                           fullWidth + "/list.csv",
-                                                           album,
-                                                           album + "/list.csv",
-                                                           "\x83\x41",
-                                                           "\x83\x41/list.csv",
-                                                           "\x83\x41/x",
-                                                           "\x83\x41/x/list.csv",
-                                                           "\x83\x61",
-                                                           "\x83\x61/list.csv",
-                                                           "\x83\x61/x",
-                                                           "\x83\x61/x/list.csv"}));
+    EXPECT_EQ(
+        treeText("Music"),
+        "Abc Abc/Al Abc/Al/list.csv Abc/list.csv Foo Foo/Trail Foo/Trail/list.csv Foo/list.csv " +
+            fullWidth + " " + fullWidth + "/list.csv" + " " + album + " " + album + "/list.csv" +
+            " \x83\x41 \x83\x41/list.csv \x83\x41/x \x83\x41/x/list.csv \x83\x61 \x83\x61/list.csv "
+            "\x83\x61/x \x83\x61/x/list.csv");
     const auto rows = [](const std::string& path) {
         const std::string text = readFile(path);
         return std::count(text.begin(), text.end(), '\n');
@@ -280,10 +250,9 @@ TEST(Organiser, PicturesFromTheMusicFiles) {
          track("proc/self/pagemap</string>Media/Music/A/Proc/1.mp3", "e")});
     EXPECT_EQ(readFile("Music/A/Png/img.png"), readFile(media + "cover.png"));
     EXPECT_EQ(readFile("Music/A/Jpeg/img.jpg"), readFile(media + "cover-jfif.jpg"));
-    EXPECT_EQ(listTree("Music/A"), (std::vector<std::string>{
-                                       "Dev", "Dev/list.csv", "Jpeg", "Jpeg/img.jpg",
-                                       "Jpeg/list.csv", "Old", "Old/list.csv", "Png", "Png/img.png",
-                                       "Png/list.csv", "Proc", "Proc/list.csv", "list.csv"}));
+    EXPECT_EQ(treeText("Music/A"),
+              "Dev Dev/list.csv Jpeg Jpeg/img.jpg Jpeg/list.csv Old Old/list.csv Png Png/img.png "
+              "Png/list.csv Proc Proc/list.csv list.csv");
 }
 
 }  // namespace

@@ -92,6 +92,14 @@ std::vector<std::string> listTree(const std::string& folder) {
     return out;
 }
 
+std::string treeText(const std::string& folder) {
+    std::string text;
+    for (const std::string& path : listTree(folder)) {
+        text += (text.empty() ? "" : " ") + path;
+    }
+    return text;
+}
+
 RunResult runProgram(const std::vector<std::string>& arguments) {
     std::vector<std::string> words = {"bunkai"};
     words.insert(words.end(), arguments.begin(), arguments.end());

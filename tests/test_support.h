@@ -36,6 +36,7 @@ void makeFolders(const std::string& path);  // with its missing parents
 
 // Every path below `folder` (files and folders, relative, "/" between levels, sorted).
 std::vector<std::string> listTree(const std::string& folder);
+std::string treeText(const std::string& folder);  // the same, joined by blanks
 
 struct RunResult {
     int exitStatus = -1;
