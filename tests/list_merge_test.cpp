@@ -4,12 +4,8 @@
 
 namespace {
 
-TEST(ListMerge, RowKey) {
-    struct Case {
-        const char* row;
-        const char* key;
-    };
-    const Case cases[] = {
+TEST(ListMerge, RowKeyAndKeyOrder) {
+    const char* const cases[][2] = {
         {"12,5,01 Intro.mp3,Intro,Foo", "01 Intro.mp3"},
         {"5,1,a,b,c,x", "a,b,c"},
         {"x,3,abc", ""},
@@ -17,12 +13,9 @@ TEST(ListMerge, RowKey) {
         {" +3,1,abcdef", "abc"},
         {"3,abcdef", "abc"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(rowKey(c.row), c.key) << c.row;
+    for (const auto& c : cases) {
+        EXPECT_EQ(rowKey(c[0]), c[1]) << c[0];
     }
-}
-
-TEST(ListMerge, KeyOrder) {
     EXPECT_EQ(compareKeys("Abc", "abc"), 0);
     EXPECT_LT(compareKeys("_", "a"), 0);
     EXPECT_LT(compareKeys("9", "_"), 0);
@@ -36,14 +29,13 @@ std::string row(const std::string& key) {
 }
 
 TEST(ListMerge, MergeRows) {
-    struct Case {
+    const struct {
         const char* what;
         std::string content;
         std::string key;
         bool errorList;
         std::string expected;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"empty list", "", "b", false, row("b")},
         {"sorted insert", row("a") + row("c"), "b", false, row("a") + row("b") + row("c")},
         {"equal keys replaced, case-insensitively", "3,1,Abc,old\n" + row("XYZ"), "abc", false,
@@ -59,7 +51,7 @@ TEST(ListMerge, MergeRows) {
         {"key with commas cut by its length", row("a,b") + row("a,c"), "a,bb", false,
          row("a,b") + row("a,bb") + row("a,c")},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(mergeRows(c.content, row(c.key), c.key, c.errorList), c.expected) << c.what;
     }
 }

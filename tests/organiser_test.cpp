@@ -17,13 +17,23 @@ using namespace testing_support;
 std::vector<Entry> track(const std::string& path, const std::string& name,
                          std::vector<Entry> more = {}) {
     // Every column a value of its own, so that two columns swapped show in the row.
-    std::vector<Entry> entries = {
-        {"Name", stringValue(name)},         {"Artist", stringValue("Foo Band")},
-        {"Composer", stringValue("Cmp")},    {"Album", stringValue("First Album")},
-        {"Genre", stringValue("Rock")},      {"Total Time", integerValue("215000")},
-        {"Disc Number", integerValue("1")},  {"Disc Count", integerValue("2")},
-        {"Track Number", integerValue("3")}, {"Track Count", integerValue("10")},
-        {"Year", integerValue("2001")},      {"Date Added", "<date>2015-04-01T10:00:00Z</date>"}};
+    std::vector<Entry> entries = {{"Name", stringValue(name)},
+                                  {"Artist", stringValue("Foo Band")},
+                                  {"Composer", stringValue("no")},
+                                  {"Album", stringValue("First Album")},
+                                  {"Genre", stringValue("Rock")},
+                                  {"Total Time", integerValue("215000")},
+                                  {"Disc Number", integerValue("1")},
+                                  {"Disc Count", integerValue("2")},
+                                  {"Track Number", integerValue("3")},
+                                  {"Track Count", integerValue("10")},
+                                  {"Year", integerValue("2001")},
+                                  {"Date Added", "<date>2015-04-01T10:00:00Z</date>"},
+                                  // Keys count only whole; the last value of a key counts, and of a
+                                  // value on more than one line its first line's part.
+                                  {"Albu", stringValue("no")},
+                                  {"Genre ", stringValue("no")},
+                                  {"Composer", "<string>Cmp\nmore</string>"}};
     if (!path.empty()) {
         entries.push_back({"Location", locationValue(path)});
     }

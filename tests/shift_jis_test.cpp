@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-#include <vector>
 
 #include "platform/code_page.h"
 
@@ -22,17 +20,9 @@ struct Case {
 std::string hex(const std::string& bytes) {
     std::string text;
     for (const unsigned char byte : bytes) {
-        char pair[4];
-        std::snprintf(pair, sizeof pair, "%02X ", byte);
-        text += pair;
+        text += "0123456789ABCDEF"[byte >> 4] + std::string(1, "0123456789ABCDEF"[byte & 15]) + " ";
     }
     return text;
-}
-
-void expectConversions(const std::vector<Case>& cases) {
-    for (const Case& c : cases) {
-        EXPECT_EQ(hex(utf8ToShiftJis(c.input)), hex(c.expected)) << c.what;
-    }
 }
 
 // std::string literals, so that zero bytes inside them count.
@@ -41,7 +31,7 @@ using namespace std::string_literals;
 // The substitute counts for ill-formed input are those of Windows' decoder (measured under
 // Wine); see platform/code_page_posix.cpp for the rules.
 TEST(ShiftJis, ConvertsAsWindowsDoes) {
-    expectConversions({
+    const Case cases[] = {
         {"ASCII", "Track 01 - A~Z\\", "Track 01 - A~Z\\"},
         {"katakana SO, whose trail byte is a backslash", "Z\xE3\x82\xBD", "Z\x83\x5C"},
         {"U+E000, private use, goes to the user-defined area", "\xEE\x80\x80", "\xF0\x40"},
@@ -64,13 +54,16 @@ TEST(ShiftJis, ConvertsAsWindowsDoes) {
         {"two ASCII bytes after the lead at the end", "\xF0XY", "?"},
         {"continuation byte after E0 that makes an overlong form", "\xE0\x80", "?"},
         {"outside the BMP: two substitutes", "Z\xF0\x9F\x98\x80Y", "Z??Y"},
-    });
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(hex(utf8ToShiftJis(c.input)), hex(c.expected)) << c.what;
+    }
 }
 
 // Names from macOS are decomposed, and Japanese text from other systems writes four
 // characters that code page 932 has only in another form.
 TEST(ShiftJis, FolderNamesAreComposedAndTakeTheCodePagesForms) {
-    const std::vector<Case> cases = {
+    const Case cases[] = {
         {"katakana HA, voiced mark, N, DO", "\xE3\x83\x8F\xE3\x82\x99\xE3\x83\xB3\xE3\x83\x89",
          "\x83\x6F\x83\x93\x83\x68"},
         {"a, acute; a, diaeresis",
