@@ -6,7 +6,6 @@
 #include <string>
 
 #include "output/list_merge.h"
-#include "tests/export_builder.h"
 #include "tests/list_format.h"
 #include "tests/test_support.h"
 
@@ -16,7 +15,9 @@ using namespace testing_support;
 
 std::vector<Entry> track(const std::string& path, const std::string& name,
                          std::vector<Entry> more = {}) {
-    // Every column a value of its own, so that two columns swapped show in the row.
+    // Every column a value of its own, so that two columns swapped show in the row. Keys
+    // count only whole; the last value of a key counts, and of a value on more than one line
+    // its first line's part.
     std::vector<Entry> entries = {{"Name", stringValue(name)},
                                   {"Artist", stringValue("Foo Band")},
                                   {"Composer", stringValue("no")},
@@ -29,8 +30,6 @@ std::vector<Entry> track(const std::string& path, const std::string& name,
                                   {"Track Count", integerValue("10")},
                                   {"Year", integerValue("2001")},
                                   {"Date Added", "<date>2015-04-01T10:00:00Z</date>"},
-                                  // Keys count only whole; the last value of a key counts, and of a
-                                  // value on more than one line its first line's part.
                                   {"Albu", stringValue("no")},
                                   {"Genre ", stringValue("no")},
                                   {"Composer", "<string>Cmp\nmore</string>"}};
@@ -167,30 +166,6 @@ TEST(Organiser, NothingIsWrittenOutsideTheWorkingFolder) {
               "work work/Music work/bunkai.lock work/errlist.csv work/iTunes Music Library.xml");
     std::string errors = readFile("work/errlist.csv");
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 8) << errors;
-}
-
-// A link in place of a folder of the tree is a name that cannot be used: nothing is made or
-// written through it, and the tracks below it go to the error list.
-TEST(Organiser, LinkedFoldersLeadNowhere) {
-    for (const std::string link : {"Music", "Music/A", "Music/A/B"}) {
-        SCOPED_TRACE(link);
-        ScopedTempFolder outer;
-        makeFolders("outside");
-        makeFolders("work/" + std::filesystem::path(link).parent_path().generic_string());
-        std::filesystem::current_path("work");
-        std::string up;
-        for (char c : link + '/') {
-            up += c == '/' ? "../" : "";
-        }
-        if (!makeFolderLink(link, up + "outside")) {
-            GTEST_SKIP() << "no links can be made here";
-        }
-        run({track("Media/Music/A/B/1.mp3", "a")});
-        std::string errors = readFile("errlist.csv");
-        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1);
-        std::filesystem::current_path("..");
-        EXPECT_EQ(treeText("outside"), "");
-    }
 }
 
 TEST(Organiser, RowThatCannotBeWrittenGoesToTheErrorList) {

@@ -7,7 +7,6 @@
 
 #include "output/journal.h"
 #include "platform/lock.h"
-#include "tests/export_builder.h"
 #include "tests/test_support.h"
 
 namespace {

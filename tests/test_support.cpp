@@ -149,4 +149,44 @@ std::string localName(const std::string& utf8) {
     return kWindows ? platform::utf8ToCodePage932(utf8) : utf8;
 }
 
+std::string stringValue(const std::string& text) {
+    return "<string>" + text + "</string>";
+}
+
+std::string integerValue(const std::string& digits) {
+    return "<integer>" + digits + "</integer>";
+}
+
+std::string locationValue(const std::string& escapedPath) {
+    return stringValue("file://localhost/" + escapedPath);
+}
+
+std::string exportText(const std::vector<std::vector<Entry>>& tracks, bool withPlaylists,
+                       const std::string& musicFolder) {
+    std::string text =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple "
+        "Computer//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+        "<plist version=\"1.0\">\n<dict>\n\t<key>Major Version</key><integer>1</integer>\n";
+    if (!musicFolder.empty()) {
+        text += "\t<key>Music Folder</key>" + stringValue(musicFolder) + "\n";
+    }
+    text += "\t<key>Tracks</key>\n\t<dict>\n";
+    for (std::size_t i = 0; i < tracks.size(); ++i) {
+        const std::string id = std::to_string(100 + i);
+        text += "\t\t<key>" + id + "</key>\n\t\t<dict>\n\t\t\t<key>Track ID</key>" +
+                integerValue(id) + "\n";
+        for (const Entry& entry : tracks[i]) {
+            text += "\t\t\t<key>" + entry.key + "</key>" + entry.value + "\n";
+        }
+        text += "\t\t</dict>\n";
+    }
+    text += "\t</dict>\n";
+    if (withPlaylists) {
+        text +=
+            "\t<key>Playlists</key>\n\t<array>\n\t\t<dict>\n"
+            "\t\t\t<key>Name</key><string>Library</string>\n\t\t</dict>\n\t</array>\n";
+    }
+    return text + "</dict>\n</plist>\n";
+}
+
 }  // namespace testing_support

@@ -11,10 +11,4 @@ std::string fromPath(const std::filesystem::path& path) {
     return path.generic_string();
 }
 
-bool makeFolderLink(const std::string& link, const std::string& target) {
-    std::error_code error;
-    std::filesystem::create_directory_symlink(target, link, error);
-    return !error;
-}
-
 }  // namespace testing_support

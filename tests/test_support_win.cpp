@@ -25,10 +25,4 @@ std::string fromPath(const std::filesystem::path& path) {
     return bytes;
 }
 
-bool makeFolderLink(const std::string&, const std::string&) {
-    // Wine reports success for CreateSymbolicLink without making a link: the link tests run
-    // on POSIX systems only.
-    return false;
-}
-
 }  // namespace testing_support

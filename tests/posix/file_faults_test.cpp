@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "tests/export_builder.h"
 #include "tests/list_format.h"
 #include "tests/test_support.h"
 
@@ -214,9 +213,10 @@ TEST_F(FaultTest, RunWithAFailingOperationLosesNoRow) {
     }
 }
 
-// Links, named pipes and devices planted where the program keeps its own files (folders:
-// Organiser.LinkedFoldersLeadNowhere): the run ends as usual, reads and writes nothing
-// outside its working folder, and leaves what was planted.
+// Links, named pipes and devices planted where the program keeps its own files and folders:
+// the run ends as usual, reads and writes nothing outside its working folder, and leaves
+// what was planted. A linked folder is a name that cannot be used: its tracks go to the
+// error list.
 TEST(PlantedFiles, LinksAndPipesInTheOutputTree) {
     const struct {
         std::string place;
