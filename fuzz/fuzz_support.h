@@ -25,6 +25,8 @@ inline void check(bool condition, const std::string& what) {
     }
 }
 
+// A whole file's bytes, or `bytes` written as the whole file; either stops the process
+// when the file cannot be read or written.
 inline std::string readWholeFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     check(in.good(), "cannot read " + path.string());
