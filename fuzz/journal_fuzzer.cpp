@@ -7,18 +7,10 @@
 // bytes and its texts ended by 0x1F bytes, are written as the program writes them (with their
 // checksums), so that what they say is replayed; the bytes after a 0x1D byte follow as they
 // are, like a record torn by a crash.
-#include <algorithm>
-#include <cstdint>
-#include <cstdio>
-#include <string>
-
-#include "driver/program.h"
 #include "fuzz/fuzz_support.h"
-#include "output/list_store.h"
+#include "output/journal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static std::FILE* const quiet = std::freopen("/dev/null", "w", stdout);
-    (void)quiet;
     const std::string input(reinterpret_cast<const char*>(data), size);
     const std::size_t tail = std::min(input.find('\x1D'), input.size());
     std::string journal;
@@ -26,27 +18,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t end = std::min(input.find('\x1E', at), tail);
         std::string texts[4];
         std::size_t count = 0;
-        for (std::size_t field = at + 2; count < 4 && field <= end; ++count) {
-            const std::size_t stop = std::min(input.find('\x1F', field), end);
-            texts[count] = input.substr(field, stop - field);
-            field = stop + 1;
+        for (std::size_t field = at + 2; count < 4 && field <= end;
+             field += texts[count++].size() + 1) {
+            texts[count] = input.substr(field, std::min(input.find('\x1F', field), end) - field);
         }
         journal += journalRecordBytes(input[at], input[at + 1], texts, count);
         at = end + 1;
     }
-    fuzzing::startInScratchFolder();
-    fuzzing::writeWholeFile(kJournalName, journal + input.substr(tail));
-    fuzzing::writeWholeFile("export.xml", "<dict>\n</dict>\n");
-
-    char program[] = "bunkai";
-    char exportPath[] = "export.xml";
-    char* argv[] = {program, exportPath, nullptr};
-    fuzzing::check(runProgram(2, argv) == 0, "the run did not end normally");
-    fuzzing::checkNothingOutside();
-    for (const std::string& file : fuzzing::filesBelow()) {
-        fuzzing::check(file != kJournalName, "the journal was left behind");
-        fuzzing::check(file.find(".bunkai-new") == std::string::npos,
-                       "a temporary list file was left behind");
+    startInScratchFolder("journal", "<dict>\n</dict>\n");
+    writeWholeFile(kJournalName, journal + input.substr(tail));
+    runOnExport();
+    for (const auto& [file, bytes] : filesBelow()) {
+        check(file != kJournalName && file.find(".bunkai-new") == std::string::npos,
+              "the journal or a temporary list file was left behind: " + file);
     }
     return 0;
 }
