@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "encoding/url_text.h"
 #include "library/line_reader.h"
 #include "library/media_folder.h"
 #include "library/track_record.h"
@@ -14,27 +13,6 @@ namespace {
 
 using testing_support::localName;
 using testing_support::readFile;
-
-TEST(UrlDecode, Escapes) {
-    const struct {
-        const char* input;
-        int result;
-        std::string expected;
-    } cases[] = {
-        {"01%20Intro.mp3", 0, "01 Intro.mp3"},
-        {"%e3%81%82", 0, "\xE3\x81\x82"},
-        {"a+b", 0, "a+b"},
-        {"100%25", 0, "100%"},
-        {"bad%g0", -1, "bad%g0"},
-        {"cut%4", -1, "cut%4"},
-        {"ab%00cd", -1, "ab"},
-    };
-    for (const auto& c : cases) {
-        std::string text = c.input;
-        EXPECT_EQ(urlDecode(text), c.result) << c.input;
-        EXPECT_EQ(text, c.expected) << c.input;
-    }
-}
 
 // The URL below "file://" (the media folder is "C:/M/"), and what it gives: the local path,
 // "artist/album/file" and the notes in err.csv.
@@ -52,6 +30,8 @@ TEST(ResolveLocation, PathNamesAndNotes) {
         {"localhost/x/Media/Music//A//B/C/D.mp3/", "x/Media/Music//A//B/C/D.mp3/", "A/B/C", ""},
         {"localhost/x/Media/Music/A/B", "x/Media/Music/A/B", "A/B/", ""},
         {"localhost/x/Media/Music/A%2FB/C/D", "x/Media/Music/A/B/C/D", "A/B/C/D", ""},
+        {"localhost/x/Media/Music/100%25/cut%4/f", "x/Media/Music/100%25/cut%4/f", "100%/cut%4/f",
+         "no files\r\nalbum\r\n"},
         {"localhost/x/Media/Music/A%zz/B%e3%81%82/f%00.mp3",
          "x/Media/Music/A%zz/B%e3%81%82/f%00.mp3", "A%zz/Bあ/f", "no files\r\nartist\r\nname\r\n"},
         // A line feed splits a row and a Ctrl-Z ends a list read back; a carriage return stays.

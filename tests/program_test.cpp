@@ -1,7 +1,6 @@
 // The program as a user runs it: in a folder, with or without the export's path.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -115,24 +114,6 @@ TEST(Program, SecondRunAtOnceChangesNothing) {
     }
     EXPECT_EQ(runProgram({"x.xml"}).exitStatus, 0);
     EXPECT_EQ(readFile("list.csv"), "1,1,a,v\r\n");
-}
-
-// A second run in the same process, in another folder, must make what the first made, not
-// take it as made already.
-TEST(Program, RunInTheSameProcessStartsAfresh) {
-    ScopedTempFolder folder;
-    writeFile("x.xml", exportText({named("one", "Media/Music/A/B/1.mp3"),
-                                   named("two", "Media/Music/A/C/")}));
-    std::vector<std::vector<std::string>> trees;
-    for (const char* work : {"first", "second"}) {
-        std::filesystem::create_directory(work);
-        std::filesystem::current_path(work);
-        EXPECT_EQ(runProgram({"../x.xml"}).exitStatus, 0);
-        std::filesystem::current_path("..");
-        trees.push_back(listTree(work));
-    }
-    EXPECT_EQ(trees[0], trees[1]);
-    EXPECT_NE(std::find(trees[0].begin(), trees[0].end(), "Music/A/C"), trees[0].end());
 }
 
 }  // namespace
