@@ -2,20 +2,18 @@
 """Generates a synthetic iTunes library for benchmarking bunkai.
 
 Writes, under --out:
-
-- "iTunes Music Library.xml": an export laid out line for line like the ones iTunes for
-  Windows writes (header entries, the tracks dictionary, a master playlist), with names
-  that mix ASCII and Japanese text, commas, ampersands and blanks;
-- "iTunes Media/Music/<artist>/<album>/<file>": only the music files that a run of bunkai
-  opens, that is, for every album, the file of the first track in export order that has a
-  file name. Each holds a container header (an MP4 "covr" atom or an ID3 APIC frame) with
-  a small PNG or JFIF JPEG cover within its first kilobyte, then random bytes;
+- "iTunes Music Library.xml", laid out line for line like the exports of iTunes for Windows,
+  with names that mix ASCII and Japanese text, commas, ampersands and blanks;
+- "iTunes Media/Music/<artist>/<album>/<file>": only the music files that bunkai opens, one
+  an album (the first track in export order that has a file name), each a container header
+  (MP4 "covr" atom or ID3 APIC frame) with a small PNG or JPEG cover in its first kilobyte,
+  then random bytes;
 - "manifest.json": the counts a correct run produces, for bench/run.sh to compare with;
 - "scanned.list": the paths of the music files a run reads, one a line.
 
-bunkai turns a track's path into code page 932 before opening it on some platforms and
-keeps it UTF-8 on others, so by default every music file whose path holds non-ASCII text
-exists under both spellings (the second one a hard link, so it costs no disk space).
+bunkai turns a track's path into code page 932 before opening it on some platforms and keeps
+it UTF-8 on others, so by default a music file whose path holds non-ASCII text exists under
+both spellings (the second a hard link, costing no disk space).
 """
 
 import argparse
@@ -374,7 +372,7 @@ def write_music_files(albums, args, out, rng):
     return written
 
 
-def expected_counts(albums, error_tracks, args):
+def expected_counts(albums, tracks, args):
     """What a correct run of bunkai makes from this library."""
     placed = [a for a in albums if a.music_file]
     with_albums = {a.artist_folder for a in placed}
@@ -385,7 +383,7 @@ def expected_counts(albums, error_tracks, args):
         "album_folders": len(placed),
         "list_files": (1 if artist_folders else 0) + len(with_albums) + len(placed),
         "pictures": sum(1 for a in placed if has_cover(a, args)),
-        "errlist_rows": error_tracks,
+        "errlist_rows": sum(1 for t in tracks if t.error),
     }
 
 
@@ -458,7 +456,7 @@ def main(argv=None):
         "music_files": len(written),
         "music_bytes": sum(size for _, size in written),
         "cover": args.cover,
-        "expected": expected_counts(albums, sum(1 for t in tracks if t.error), args),
+        "expected": expected_counts(albums, tracks, args),
     }
     with open(os.path.join(out, "manifest.json"), "w", encoding="utf-8") as f:
         json.dump(manifest, f, ensure_ascii=False, indent=1)
