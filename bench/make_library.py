@@ -114,7 +114,7 @@ def png_cover(index):
     rows = b"".join(b"\0" + b"".join(a if x > y else b for x in range(16)) for y in range(16))
 
     def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+        return struct.pack(">I", len(data)) + kind + data + zlib.crc32(kind + data).to_bytes(4, "big")
 
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 16, 16, 8, 2, 0, 0, 0))
             + chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
@@ -184,16 +184,16 @@ def plan(args, rng):
     while len(tracks) < args.tracks:
         compilation = rng.random() < args.compilation_share
         if compilation:
-            name = unique(rng, ALBUMS, compilation_folders)
-            album_artist, artist_folder = "Various Artists" if rng.random() < 0.8 else None, COMPILATIONS
+            artist_folder, name = COMPILATIONS, unique(rng, ALBUMS, compilation_folders)
+            album_artist = "Various Artists" if rng.random() < 0.8 else None
         else:
             if artist_albums_left == 0:
                 artist = unique(rng, ARTISTS, artist_folders)
                 artist_albums_left = rng.randint(1, 2 * args.albums_per_artist - 1)
                 album_folders = set()
             artist_albums_left -= 1
-            name = unique(rng, ALBUMS, album_folders)
-            album_artist, artist_folder = artist if rng.random() < 0.6 else None, path_name(artist)
+            artist_folder, name = path_name(artist), unique(rng, ALBUMS, album_folders)
+            album_artist = artist if rng.random() < 0.6 else None
         album = SimpleNamespace(
             index=len(albums), compilation=compilation, name=name, folder=path_name(name),
             album_artist=album_artist, artist_folder=artist_folder, genre=rng.choice(GENRES),
