@@ -2,20 +2,18 @@
 """Generates a synthetic iTunes library for benchmarking bunkai.
 
 Writes, under --out:
-
-- "iTunes Music Library.xml": an export laid out line for line like the ones iTunes for
-  Windows writes (header entries, the tracks dictionary, a master playlist), with names
-  that mix ASCII and Japanese text, commas, ampersands and blanks;
-- "iTunes Media/Music/<artist>/<album>/<file>": only the music files that a run of bunkai
-  opens, that is, for every album, the file of the first track in export order that has a
-  file name. Each holds a container header (an MP4 "covr" atom or an ID3 APIC frame) with
-  a small PNG or JFIF JPEG cover within its first kilobyte, then random bytes;
+- "iTunes Music Library.xml", laid out line for line like the exports of iTunes for Windows,
+  with names that mix ASCII and Japanese text, commas, ampersands and blanks;
+- "iTunes Media/Music/<artist>/<album>/<file>": only the music files that bunkai opens, one
+  an album (the first track in export order that has a file name), each a container header
+  (MP4 "covr" atom or ID3 APIC frame) with a small PNG or JPEG cover in its first kilobyte,
+  then random bytes;
 - "manifest.json": the counts a correct run produces, for bench/run.sh to compare with;
 - "scanned.list": the paths of the music files a run reads, one a line.
 
-bunkai turns a track's path into code page 932 before opening it on some platforms and
-keeps it UTF-8 on others, so by default every music file whose path holds non-ASCII text
-exists under both spellings (the second one a hard link, so it costs no disk space).
+bunkai turns a track's path into code page 932 before opening it on some platforms and keeps
+it UTF-8 on others, so by default a music file whose path holds non-ASCII text exists under
+both spellings (the second a hard link, costing no disk space).
 """
 
 import argparse
@@ -23,31 +21,41 @@ import functools
 import json
 import os
 import random
+import re
 import struct
 import sys
 import time
 import urllib.parse
 import zlib
+from types import SimpleNamespace
 
 EXPORT_NAME = "iTunes Music Library.xml"
 MEDIA_FOLDER = "iTunes Media"
 COMPILATIONS = "Compilations"
 
-EN_WORDS = (
-    "Blue Night Summer Rain City Light Heart Fire Dream Star Road River Shadow Morning Glass "
-    "Silver Paper Moon Ocean Garden Echo Velvet Winter Electric Golden Wild Quiet Broken "
-    "Little Northern Hollow Neon Crystal Midnight Thunder Honey Violet Desert Harbor Signal"
-).split()
-EN_FIRST = "Anna Ben Chloe David Emma Frank Grace Henry Iris Jack Kate Leo Maya Noah Olivia Paul".split()
-EN_LAST = "Adams Baker Carter Dixon Evans Foster Gray Hughes Irving Jones King Lewis Moore Nash".split()
-JP_WORDS = (
-    "夏 夜明け さくら 東京 ふたり 青空 風 ひかり 涙 恋 雨上がり 月 海 約束 サヨナラ ドライブ "
-    "メロディー キラキラ 星空 花火 君 僕ら 未来 旅人 雪 春 奇跡 はじまり ありがとう ラジオ "
-    "交差点 坂道 線香花火 放課後 ひまわり 蜃気楼 透明 記憶 カーテン 帰り道"
-).split()
-JP_SURNAMES = "佐藤 鈴木 高橋 田中 渡辺 伊藤 山本 中村 小林 加藤 吉田 山田 松本 井上 木村 清水".split()
-JP_GIVEN = "花子 健太 美咲 翔 さくら ゆい 大輔 あゆみ 拓也 真由美 蓮 陽菜 悠人 葵 結衣".split()
-KATAKANA = "ア イ ウ エ オ カ キ ク ケ コ サ シ ス セ ソ タ チ ツ テ ト ナ ニ ヌ ネ ノ ハ ヒ フ ヘ ホ マ ミ ム メ モ ラ リ ル レ ロ ワ".split()
+# Word lists for the {key} fields of the name templates below.
+WORDS = {
+    "w": "Blue Night Summer Rain City Light Heart Fire Dream Star Road River Shadow Morning "
+         "Glass Silver Paper Moon Ocean Garden Echo Velvet Winter Electric Golden Wild Quiet "
+         "Broken Little Northern Hollow Neon Crystal Midnight Thunder Honey Violet Desert "
+         "Harbor Signal",
+    "first": "Anna Ben Chloe David Emma Frank Grace Henry Iris Jack Kate Leo Maya Noah Olivia Paul",
+    "last": "Adams Baker Carter Dixon Evans Foster Gray Hughes Irving Jones King Lewis Moore Nash",
+    "j": "夏 夜明け さくら 東京 ふたり 青空 風 ひかり 涙 恋 雨上がり 月 海 約束 サヨナラ ドライブ "
+         "メロディー キラキラ 星空 花火 君 僕ら 未来 旅人 雪 春 奇跡 はじまり ありがとう ラジオ "
+         "交差点 坂道 線香花火 放課後 ひまわり 蜃気楼 透明 記憶 カーテン 帰り道",
+    "sur": "佐藤 鈴木 高橋 田中 渡辺 伊藤 山本 中村 小林 加藤 吉田 山田 松本 井上 木村 清水",
+    "given": "花子 健太 美咲 翔 さくら ゆい 大輔 あゆみ 拓也 真由美 蓮 陽菜 悠人 葵 結衣",
+}
+WORDS = {key: words.split() for key, words in WORDS.items()}
+KATAKANA = "アイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモラリルレロワ"
+# {kXY} is X to Y random katakana, {n} a digit from 1 to 9.
+ARTISTS = ("The {w} {w}s", "{first} {last}", "{first} & The {w}s", "{w}, {w} & {w}",
+           "{sur} {given}", "{sur}{given}", "{k36}ズ", "{k25} feat. {given}")
+ALBUMS = ("{w} {w}", "{w} Vol. {n}", "Best of {w}, {w}", "{w} & {w}", "{j}の{j}",
+          "{j} (Deluxe Edition)", "{j}、{j}", "{k25} {j}")
+TRACKS = ("{w} {w}", "Do You {w}?", "{w}: {w} Mix", "{w}, {w} & {w}", "{j}", "{j}に{j}",
+          "{j} ({w} Remix)", "{j}, {j}")
 GENRES = ["J-Pop", "ロック", "アニメ", "Rock", "Jazz", "Classical", "Electronic", "R&B/Soul",
           "サウンドトラック", "歌謡曲", "Hip-Hop/Rap", "Alternative"]
 
@@ -58,18 +66,17 @@ UNSAFE_IN_NAMES = str.maketrans({c: "_" for c in '\\/:*?"<>|'})
 URL_SAFE = "/:'()!,&=@$;*~-_."
 
 
-def xml_text(text):
-    return text.replace("&", "&#38;").replace("<", "&#60;").replace(">", "&#62;")
+def make_name(rng, templates):
+    def field(match):
+        key = match.group(1)
+        if key == "n":
+            return str(rng.randint(1, 9))
+        if key[0] == "k":
+            count = rng.randint(int(key[1]), int(key[2]))
+            return "".join(rng.choice(KATAKANA) for _ in range(count))
+        return rng.choice(WORDS[key])
 
-
-@functools.lru_cache(maxsize=65536)
-def url_component(name):
-    return xml_text(urllib.parse.quote(name, safe=URL_SAFE))
-
-
-def file_url(path):
-    """The Location iTunes writes for an absolute POSIX path, escaped for the XML string."""
-    return "file://localhost" + "/".join(url_component(c) for c in path.split("/"))
+    return re.sub(r"\{(\w+)\}", field, rng.choice(templates))
 
 
 def path_name(text):
@@ -82,85 +89,32 @@ def path_name(text):
     return name
 
 
-class Names:
-    """Makes artist, album and track names, half ASCII, half Japanese."""
+def unique(rng, templates, taken):
+    """A name whose file-system name differs from all in `taken`, ignoring case (as Windows
+    does, and as bunkai's list keys do)."""
+    def key(name):
+        return path_name(name).casefold()
 
-    def __init__(self, rng):
-        self.rng = rng
-
-    def _w(self):
-        return self.rng.choice(EN_WORDS)
-
-    def _j(self):
-        return self.rng.choice(JP_WORDS)
-
-    def _katakana(self, low, high):
-        return "".join(self.rng.choice(KATAKANA) for _ in range(self.rng.randint(low, high)))
-
-    def artist(self):
-        r = self.rng
-        return r.choice((
-            lambda: "The %s %ss" % (self._w(), self._w()),
-            lambda: "%s %s" % (r.choice(EN_FIRST), r.choice(EN_LAST)),
-            lambda: "%s & The %ss" % (r.choice(EN_FIRST), self._w()),
-            lambda: "%s, %s & %s" % (self._w(), self._w(), self._w()),
-            lambda: "%s %s" % (r.choice(JP_SURNAMES), r.choice(JP_GIVEN)),
-            lambda: r.choice(JP_SURNAMES) + r.choice(JP_GIVEN),
-            lambda: self._katakana(3, 6) + "ズ",
-            lambda: "%s feat. %s" % (self._katakana(2, 5), r.choice(JP_GIVEN)),
-        ))()
-
-    def album(self):
-        r = self.rng
-        return r.choice((
-            lambda: "%s %s" % (self._w(), self._w()),
-            lambda: "%s Vol. %d" % (self._w(), r.randint(1, 9)),
-            lambda: "Best of %s, %s" % (self._w(), self._w()),
-            lambda: "%s & %s" % (self._w(), self._w()),
-            lambda: "%sの%s" % (self._j(), self._j()),
-            lambda: "%s (Deluxe Edition)" % self._j(),
-            lambda: "%s、%s" % (self._j(), self._j()),
-            lambda: self._katakana(2, 5) + " " + self._j(),
-        ))()
-
-    def track(self):
-        r = self.rng
-        return r.choice((
-            lambda: "%s %s" % (self._w(), self._w()),
-            lambda: "Do You %s?" % self._w(),
-            lambda: "%s: %s Mix" % (self._w(), self._w()),
-            lambda: "%s, %s & %s" % (self._w(), self._w(), self._w()),
-            lambda: self._j(),
-            lambda: "%sに%s" % (self._j(), self._j()),
-            lambda: "%s (%s Remix)" % (self._j(), self._w()),
-            lambda: "%s, %s" % (self._j(), self._j()),
-        ))()
-
-
-def unique(make, taken):
-    """A name from `make` whose file-system name differs from all in `taken`, ignoring case
-    (as Windows does, and as bunkai's list keys do)."""
     for _ in range(5):
-        name = make()
-        if path_name(name).casefold() not in taken:
+        name = base = make_name(rng, templates)
+        if key(name) not in taken:
             break
-    base, number = name, 2
-    while path_name(name).casefold() in taken:
+    number = 2
+    while key(name) in taken:
         name = "%s %d" % (base, number)
         number += 1
-    taken.add(path_name(name).casefold())
+    taken.add(key(name))
     return name
 
 
 def png_cover(index):
     """A 16x16 RGB PNG in two colours that depend on the album number."""
     rng = random.Random(index)
-    a = bytes(rng.randrange(256) for _ in range(3))
-    b = bytes(rng.randrange(256) for _ in range(3))
+    a, b = (bytes(rng.randrange(256) for _ in range(3)) for _ in range(2))
     rows = b"".join(b"\0" + b"".join(a if x > y else b for x in range(16)) for y in range(16))
 
     def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+        return struct.pack(">I", len(data)) + kind + data + zlib.crc32(kind + data).to_bytes(4, "big")
 
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 16, 16, 8, 2, 0, 0, 0))
             + chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
@@ -175,20 +129,17 @@ def jpeg_cover(index):
     rng = random.Random(index)
     quant = rng.randint(2, 16)
     value = rng.choice((rng.randint(32, 63), -rng.randint(32, 63)))
-    bits = value if value > 0 else value + 63
-    scan = bytes([bits << 1])
 
     def segment(marker, data):
         return b"\xff" + marker + struct.pack(">H", len(data) + 2) + data
 
-    return (b"\xff\xd8"
-            + segment(b"\xe0", b"JFIF\0\x01\x01\x00\x00\x01\x00\x01\x00\x00")
+    return (b"\xff\xd8" + segment(b"\xe0", b"JFIF\0\x01\x01\x00\x00\x01\x00\x01\x00\x00")
             + segment(b"\xdb", b"\x00" + bytes([quant]) * 64)
             + segment(b"\xc0", b"\x08\x00\x08\x00\x08\x01\x01\x11\x00")
-            + segment(b"\xc4", b"\x00" + b"\x01" + b"\x00" * 15 + b"\x06")
-            + segment(b"\xc4", b"\x10" + b"\x01" + b"\x00" * 15 + b"\x00")
+            + segment(b"\xc4", b"\x00\x01" + b"\x00" * 15 + b"\x06")
+            + segment(b"\xc4", b"\x10\x01" + b"\x00" * 15 + b"\x00")
             + segment(b"\xda", b"\x01\x01\x00\x00\x3f\x00")
-            + scan + b"\xff\xd9")
+            + bytes([(value if value > 0 else value + 63) << 1]) + b"\xff\xd9")
 
 
 def box(kind, payload):
@@ -197,13 +148,13 @@ def box(kind, payload):
 
 def m4a_header(title, cover, cover_type):
     """ftyp and moov boxes of an iTunes AAC file, with the title and the cover atoms."""
-    ftyp = box(b"ftyp", b"M4A \0\0\0\0M4A mp42isom\0\0\0\0")
     items = box(b"\xa9nam", box(b"data", struct.pack(">II", 1, 0) + title.encode("utf-8")))
     if cover:
-        items += box(b"covr", box(b"data", struct.pack(">II", 14 if cover_type == "png" else 13, 0) + cover))
+        data_type = 14 if cover_type == "png" else 13
+        items += box(b"covr", box(b"data", struct.pack(">II", data_type, 0) + cover))
     hdlr = box(b"hdlr", b"\0" * 8 + b"mdirappl" + b"\0" * 9)
     meta = box(b"meta", b"\0\0\0\0" + hdlr + box(b"ilst", items))
-    return ftyp + box(b"moov", box(b"udta", meta))
+    return box(b"ftyp", b"M4A \0\0\0\0M4A mp42isom\0\0\0\0") + box(b"moov", box(b"udta", meta))
 
 
 def mp3_header(title, cover, cover_type):
@@ -213,92 +164,61 @@ def mp3_header(title, cover, cover_type):
 
     frames = frame(b"TIT2", b"\x01" + title.encode("utf-16"))
     if cover:
-        mime = b"image/png" if cover_type == "png" else b"image/jpeg"
-        frames += frame(b"APIC", b"\x00" + mime + b"\x00\x03\x00" + cover)
+        frames += frame(b"APIC", b"\0image/" + cover_type.encode() + b"\0\x03\0" + cover)
     frames += b"\0" * 64
-    size = len(frames)
-    syncsafe = bytes([(size >> 21) & 0x7F, (size >> 14) & 0x7F, (size >> 7) & 0x7F, size & 0x7F])
+    syncsafe = bytes((len(frames) >> shift) & 0x7F for shift in (21, 14, 7, 0))
     return b"ID3\x03\x00\x00" + syncsafe + frames
 
 
 def random_block(rng, size):
     """Random bytes with no PNG signature in them, so a cover is only ever found in the tag."""
-    block = bytearray(rng.randbytes(size))
-    position = block.find(b"\x89PNG")
-    while position >= 0:
-        block[position] = 0x88
-        position = block.find(b"\x89PNG", position)
-    return bytes(block)
-
-
-class Album:
-    __slots__ = ("index", "artist_folder", "folder", "name", "album_artist", "compilation",
-                 "genre", "year", "disc_count", "tracks", "music_file", "kind")
-
-
-class Track:
-    __slots__ = ("album", "name", "artist", "composer", "disc", "number", "count", "file",
-                 "error", "time", "added")
+    return rng.randbytes(size).replace(b"\x89PNG", b"\x88PNG")
 
 
 def plan(args, rng):
     """Artists, albums and tracks in import order."""
-    names = Names(rng)
-    artist_folders = {COMPILATIONS.casefold()}
-    compilation_folders = set()
+    artist_folders, compilation_folders = {COMPILATIONS.casefold()}, set()
     albums, tracks = [], []
-    artist, artist_albums_left, album_folders = None, 0, set()
+    artist_albums_left = 0
     added = time.mktime((2008, 4, 1, 9, 0, 0, 0, 0, 0))
     while len(tracks) < args.tracks:
-        album = Album()
-        album.index = len(albums)
-        album.compilation = rng.random() < args.compilation_share
-        if album.compilation:
-            album.artist_folder = COMPILATIONS
-            album.name = unique(names.album, compilation_folders)
-            album.album_artist = "Various Artists" if rng.random() < 0.8 else None
+        compilation = rng.random() < args.compilation_share
+        if compilation:
+            artist_folder, name = COMPILATIONS, unique(rng, ALBUMS, compilation_folders)
+            album_artist = "Various Artists" if rng.random() < 0.8 else None
         else:
             if artist_albums_left == 0:
-                artist = unique(names.artist, artist_folders)
+                artist = unique(rng, ARTISTS, artist_folders)
                 artist_albums_left = rng.randint(1, 2 * args.albums_per_artist - 1)
                 album_folders = set()
             artist_albums_left -= 1
-            album.artist_folder = path_name(artist)
-            album.name = unique(names.album, album_folders)
-            album.album_artist = artist if rng.random() < 0.6 else None
-        album.folder = path_name(album.name)
-        album.genre = rng.choice(GENRES)
-        album.year = rng.randint(1970, 2021)
-        album.kind = "m4a" if rng.random() < 0.8 else "mp3"
-        album.music_file = None
+            artist_folder, name = path_name(artist), unique(rng, ALBUMS, album_folders)
+            album_artist = artist if rng.random() < 0.6 else None
+        album = SimpleNamespace(
+            index=len(albums), compilation=compilation, name=name, folder=path_name(name),
+            album_artist=album_artist, artist_folder=artist_folder, genre=rng.choice(GENRES),
+            year=rng.randint(1970, 2021), kind="m4a" if rng.random() < 0.8 else "mp3",
+            music_file=None)
         size = rng.randint(max(1, args.tracks_per_album // 2), args.tracks_per_album * 3 // 2)
         size = min(size, args.tracks - len(tracks))
         album.disc_count = 2 if size >= 8 and rng.random() < 0.1 else 1
-        per_disc = (size + album.disc_count - 1) // album.disc_count
-        album.tracks = []
+        per_disc = -(-size // album.disc_count)
         added += rng.randint(60, 86400 * 3)
         for i in range(size):
-            track = Track()
-            track.album = album
-            track.name = names.track()
-            track.artist = names.artist() if album.compilation else artist
-            track.composer = names.artist() if rng.random() < 0.4 else None
-            track.disc, track.number = divmod(i, per_disc)
-            track.disc += 1
-            track.number += 1
-            track.count = min(per_disc, size - (track.disc - 1) * per_disc)
-            prefix = ("%d-%02d " % (track.disc, track.number) if album.disc_count > 1
-                      else "%02d " % track.number)
+            disc, number = i // per_disc + 1, i % per_disc + 1
+            track = SimpleNamespace(
+                album=album, name=make_name(rng, TRACKS),
+                artist=make_name(rng, ARTISTS) if compilation else artist,
+                composer=make_name(rng, ARTISTS) if rng.random() < 0.4 else None,
+                disc=disc, number=number, count=min(per_disc, size - (disc - 1) * per_disc),
+                error=None, time=rng.randint(90000, 420000), added=added + i)
+            prefix = "%d-%02d " % (disc, number) if album.disc_count > 1 else "%02d " % number
             track.file = prefix + path_name(track.name) + "." + album.kind
-            track.error = None
-            track.time = rng.randint(90000, 420000)
-            track.added = added + i
-            album.tracks.append(track)
             tracks.append(track)
         albums.append(album)
 
-    errors = round(args.error_share * len(tracks))
-    for n, track in enumerate(rng.sample(tracks, errors)):
+    errors = rng.sample(tracks, round(args.error_share * len(tracks)))
+    for n, track in enumerate(errors):
         track.error = "cloud" if n % 2 == 0 else "outside"
     return albums, tracks
 
@@ -310,169 +230,109 @@ def shuffled(tracks, share, rng):
     return [tracks[i] for i in sorted(range(len(tracks)), key=place.__getitem__)]
 
 
+class Date(str):
+    """A plist date value."""
+
+
 def iso(seconds):
-    return time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(seconds))
+    return Date(time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(seconds)))
+
+
+def entries(depth, pairs):
+    """Plist key and value lines, the value's element chosen by its Python type."""
+    line = "\t" * depth + "<key>%s</key>%s\n"
+    return "".join([line % (key, ELEMENTS[type(value)](value)) for key, value in pairs])
+
+
+ELEMENTS = {
+    bool: {True: "<true/>", False: "<false/>"}.__getitem__,
+    int: "<integer>%d</integer>".__mod__,
+    Date: "<date>%s</date>".__mod__,
+    str: lambda text: "<string>%s</string>" % xml_text(text),
+}
+
+
+def xml_text(text):
+    return text.replace("&", "&#38;").replace("<", "&#60;").replace(">", "&#62;")
+
+
+@functools.lru_cache(maxsize=65536)
+def url_component(name):
+    return urllib.parse.quote(name, safe=URL_SAFE)
+
+
+def file_url(path):
+    """The Location iTunes writes for an absolute POSIX path."""
+    return "file://localhost" + "/".join(url_component(c) for c in path.split("/"))
 
 
 def hex_id(rng):
     return "%016X" % rng.getrandbits(64)
 
 
-def track_entry(track, track_id, args, music_root, outside_root, rng):
+def track_entry(track, track_id, args, out, rng):
     album = track.album
-    e = ["\t\t<key>%d</key>\n\t\t<dict>\n" % track_id,
-         "\t\t\t<key>Track ID</key><integer>%d</integer>\n" % track_id,
-         "\t\t\t<key>Name</key><string>%s</string>\n" % xml_text(track.name),
-         "\t\t\t<key>Artist</key><string>%s</string>\n" % xml_text(track.artist)]
+    m4a = album.kind == "m4a"
+    bit_rate = 256 if m4a else 320
+    pairs = [("Track ID", track_id), ("Name", track.name), ("Artist", track.artist)]
     if album.album_artist is not None:
-        e.append("\t\t\t<key>Album Artist</key><string>%s</string>\n" % xml_text(album.album_artist))
+        pairs.append(("Album Artist", album.album_artist))
     if track.composer:
-        e.append("\t\t\t<key>Composer</key><string>%s</string>\n" % xml_text(track.composer))
-    bit_rate = 256 if album.kind == "m4a" else 320
-    kind = "AAC オーディオファイル" if album.kind == "m4a" else "MPEG オーディオファイル"
-    e.append("\t\t\t<key>Album</key><string>%s</string>\n"
-             "\t\t\t<key>Genre</key><string>%s</string>\n"
-             "\t\t\t<key>Kind</key><string>%s</string>\n"
-             "\t\t\t<key>Size</key><integer>%d</integer>\n"
-             "\t\t\t<key>Total Time</key><integer>%d</integer>\n"
-             % (xml_text(album.name), xml_text(album.genre), kind,
-                track.time * bit_rate // 8, track.time))
+        pairs.append(("Composer", track.composer))
+    pairs += [("Album", album.name), ("Genre", album.genre),
+              ("Kind", "AAC オーディオファイル" if m4a else "MPEG オーディオファイル"),
+              ("Size", track.time * bit_rate // 8), ("Total Time", track.time)]
     if album.disc_count > 1:
-        e.append("\t\t\t<key>Disc Number</key><integer>%d</integer>\n"
-                 "\t\t\t<key>Disc Count</key><integer>%d</integer>\n" % (track.disc, album.disc_count))
-    e.append("\t\t\t<key>Track Number</key><integer>%d</integer>\n"
-             "\t\t\t<key>Track Count</key><integer>%d</integer>\n"
-             "\t\t\t<key>Year</key><integer>%d</integer>\n"
-             "\t\t\t<key>Date Modified</key><date>%s</date>\n"
-             "\t\t\t<key>Date Added</key><date>%s</date>\n"
-             "\t\t\t<key>Bit Rate</key><integer>%d</integer>\n"
-             "\t\t\t<key>Sample Rate</key><integer>44100</integer>\n"
-             % (track.number, track.count, album.year, iso(track.added - 86400),
-                iso(track.added), bit_rate))
+        pairs += [("Disc Number", track.disc), ("Disc Count", album.disc_count)]
+    pairs += [("Track Number", track.number), ("Track Count", track.count), ("Year", album.year),
+              ("Date Modified", iso(track.added - 86400)), ("Date Added", iso(track.added)),
+              ("Bit Rate", bit_rate), ("Sample Rate", 44100)]
     if rng.random() < 0.5:
         played = track.added + rng.randint(3600, 86400 * 400)
-        e.append("\t\t\t<key>Play Count</key><integer>%d</integer>\n"
-                 "\t\t\t<key>Play Date</key><integer>%d</integer>\n"
-                 "\t\t\t<key>Play Date UTC</key><date>%s</date>\n"
-                 % (rng.randint(1, 60), int(played) + 2082844800, iso(played)))
+        pairs += [("Play Count", rng.randint(1, 60)), ("Play Date", int(played) + 2082844800),
+                  ("Play Date UTC", iso(played))]
     if album.compilation:
-        e.append("\t\t\t<key>Compilation</key><true/>\n")
+        pairs.append(("Compilation", True))
     if args.cover != "none":
-        e.append("\t\t\t<key>Artwork Count</key><integer>1</integer>\n")
-    e.append("\t\t\t<key>Sort Name</key><string>%s</string>\n" % xml_text(track.name))
-    e.append("\t\t\t<key>Persistent ID</key><string>%s</string>\n" % hex_id(rng))
+        pairs.append(("Artwork Count", 1))
+    pairs += [("Sort Name", track.name), ("Persistent ID", hex_id(rng))]
     if track.error == "cloud":
-        e.append("\t\t\t<key>Track Type</key><string>Remote</string>\n"
-                 "\t\t\t<key>Apple Music</key><true/>\n")
+        pairs += [("Track Type", "Remote"), ("Apple Music", True)]
     else:
         if track.error == "outside":
-            path = "%s/%s - %s" % (outside_root, path_name(track.artist), track.file)
+            path = "%s/Downloads/%s - %s" % (out, path_name(track.artist), track.file)
         else:
-            path = "/".join((music_root, album.artist_folder, album.folder, track.file))
-        e.append("\t\t\t<key>Track Type</key><string>File</string>\n"
-                 "\t\t\t<key>Location</key><string>%s</string>\n"
-                 "\t\t\t<key>File Folder Count</key><integer>5</integer>\n"
-                 "\t\t\t<key>Library Folder Count</key><integer>1</integer>\n" % file_url(path))
-    e.append("\t\t</dict>\n")
-    return "".join(e)
+            path = "/".join((out, MEDIA_FOLDER, "Music", album.artist_folder, album.folder,
+                             track.file))
+        pairs += [("Track Type", "File"), ("Location", file_url(path)),
+                  ("File Folder Count", 5), ("Library Folder Count", 1)]
+    return "\t\t<key>%d</key>\n\t\t<dict>\n%s\t\t</dict>\n" % (track_id, entries(3, pairs))
 
 
 def write_export(path, order, args, out, rng):
-    music_root = os.path.join(out, MEDIA_FOLDER, "Music")
-    outside_root = os.path.join(out, "Downloads")
     first_id = 2000
     with open(path, "w", encoding="utf-8", newline="\n") as f:
         f.write('<?xml version="1.0" encoding="UTF-8"?>\n'
                 '<!DOCTYPE plist PUBLIC "-//Apple Computer//DTD PLIST 1.0//EN" '
                 '"http://www.apple.com/DTDs/PropertyList-1.0.dtd">\n'
-                '<plist version="1.0">\n<dict>\n'
-                "\t<key>Major Version</key><integer>1</integer>\n"
-                "\t<key>Minor Version</key><integer>1</integer>\n"
-                "\t<key>Date</key><date>2021-05-31T12:00:00Z</date>\n"
-                "\t<key>Application Version</key><string>12.11.3.17</string>\n"
-                "\t<key>Features</key><integer>5</integer>\n"
-                "\t<key>Show Content Ratings</key><true/>\n"
-                "\t<key>Music Folder</key><string>%s/</string>\n"
-                "\t<key>Library Persistent ID</key><string>%s</string>\n"
-                "\t<key>Tracks</key>\n\t<dict>\n"
-                % (file_url(os.path.join(out, MEDIA_FOLDER)), hex_id(rng)))
-        chunk = []
-        for n, track in enumerate(order):
-            chunk.append(track_entry(track, first_id + 2 * n, args, music_root, outside_root, rng))
-            if len(chunk) == 2000:
-                f.write("".join(chunk))
-                chunk = []
-        f.write("".join(chunk))
-        f.write("\t</dict>\n\t<key>Playlists</key>\n\t<array>\n\t\t<dict>\n"
-                "\t\t\t<key>Master</key><true/>\n"
-                "\t\t\t<key>Playlist ID</key><integer>%d</integer>\n"
-                "\t\t\t<key>Playlist Persistent ID</key><string>%s</string>\n"
-                "\t\t\t<key>All Items</key><true/>\n"
-                "\t\t\t<key>Visible</key><false/>\n"
-                "\t\t\t<key>Name</key><string>ライブラリ</string>\n"
-                "\t\t\t<key>Playlist Items</key>\n\t\t\t<array>\n"
-                % (first_id + 2 * len(order), hex_id(rng)))
-        item = "\t\t\t\t<dict>\n\t\t\t\t\t<key>Track ID</key><integer>%d</integer>\n\t\t\t\t</dict>\n"
-        for start in range(0, len(order), 5000):
-            f.write("".join(item % (first_id + 2 * n)
-                            for n in range(start, min(start + 5000, len(order)))))
+                '<plist version="1.0">\n<dict>\n')
+        f.write(entries(1, [
+            ("Major Version", 1), ("Minor Version", 1), ("Date", Date("2021-05-31T12:00:00Z")),
+            ("Application Version", "12.11.3.17"), ("Features", 5), ("Show Content Ratings", True),
+            ("Music Folder", file_url(os.path.join(out, MEDIA_FOLDER)) + "/"),
+            ("Library Persistent ID", hex_id(rng))]))
+        f.write("\t<key>Tracks</key>\n\t<dict>\n")
+        f.writelines(track_entry(track, first_id + 2 * n, args, out, rng)
+                     for n, track in enumerate(order))
+        f.write("\t</dict>\n\t<key>Playlists</key>\n\t<array>\n\t\t<dict>\n")
+        f.write(entries(3, [
+            ("Master", True), ("Playlist ID", first_id + 2 * len(order)),
+            ("Playlist Persistent ID", hex_id(rng)), ("All Items", True), ("Visible", False),
+            ("Name", "ライブラリ")]))
+        f.write("\t\t\t<key>Playlist Items</key>\n\t\t\t<array>\n")
+        f.writelines("\t\t\t\t<dict>\n\t\t\t\t\t<key>Track ID</key><integer>%d</integer>\n"
+                     "\t\t\t\t</dict>\n" % (first_id + 2 * n) for n in range(len(order)))
         f.write("\t\t\t</array>\n\t\t</dict>\n\t</array>\n</dict>\n</plist>\n")
-
-
-def spellings(components, encoding):
-    """The on-disk byte spellings of a path below the music folder."""
-    utf8 = [c.encode("utf-8") for c in components]
-    cp932 = [c.encode("cp932") for c in components]
-    if encoding == "utf-8":
-        return [utf8]
-    if encoding == "cp932" or utf8 == cp932:
-        return [cp932]
-    return [utf8, cp932]
-
-
-def write_music_files(albums, args, out, rng):
-    """Writes the music file of every album's first track; returns the list of their paths."""
-    body = random_block(rng, max(args.music_size, 1))
-    music_root = os.path.join(out, MEDIA_FOLDER, "Music").encode()
-    made_folders = set()
-    written = []
-    for album in albums:
-        track = album.music_file
-        if track is None:
-            continue
-        cover = None
-        if not has_cover(album, args):
-            pass
-        elif args.cover == "png":
-            cover = png_cover(album.index)
-        elif args.cover == "jpeg":
-            cover = jpeg_cover(album.index)
-        make_header = m4a_header if album.kind == "m4a" else mp3_header
-        header = make_header(track.name, cover, args.cover)
-        size = max(args.music_size, len(header) + 64)
-        if size - len(header) > len(body):
-            body = random_block(rng, size - len(header))
-        tail = memoryview(body)[:size - len(header)]
-        first = None
-        for parts in spellings((album.artist_folder, album.folder, track.file), args.path_encoding):
-            folder = os.path.join(music_root, parts[0], parts[1])
-            if folder not in made_folders:
-                os.makedirs(folder, exist_ok=True)
-                made_folders.add(folder)
-            path = os.path.join(folder, parts[2])
-            if first is None:
-                fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
-                try:
-                    os.writev(fd, [header, tail])
-                finally:
-                    os.close(fd)
-                first = path
-                written.append((path, size))
-            else:
-                if os.path.lexists(path):
-                    os.unlink(path)
-                os.link(first, path)
-    return written
 
 
 def has_cover(album, args):
@@ -480,24 +340,49 @@ def has_cover(album, args):
     return args.cover != "none" and random.Random(album.index).random() < args.cover_share
 
 
+def write_music_files(albums, args, out, rng):
+    """Writes the music file of every album's first track; returns their paths and sizes."""
+    body = random_block(rng, max(args.music_size, 1))
+    music_root = os.path.join(out, MEDIA_FOLDER, "Music").encode()
+    encodings = ("utf-8", "cp932") if args.path_encoding == "both" else (args.path_encoding,)
+    written = []
+    for album in (a for a in albums if a.music_file):
+        track = album.music_file
+        cover = None
+        if has_cover(album, args):
+            cover = (png_cover if args.cover == "png" else jpeg_cover)(album.index)
+        header = (m4a_header if album.kind == "m4a" else mp3_header)(track.name, cover, args.cover)
+        size = max(args.music_size, len(header) + 64)
+        if size - len(header) > len(body):
+            body = random_block(rng, size - len(header))
+        names = (album.artist_folder, album.folder, track.file)
+        # A path spelt the same in both encodings is one file.
+        first, *others = dict.fromkeys(
+            os.path.join(music_root, *(name.encode(e) for name in names)) for e in encodings)
+        for path in (first, *others):
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(first, "wb") as f:
+            f.write(header)
+            f.write(body[:size - len(header)])
+        written.append((first, size))
+        for path in others:
+            if os.path.lexists(path):
+                os.unlink(path)
+            os.link(first, path)
+    return written
+
+
 def expected_counts(albums, tracks, args):
     """What a correct run of bunkai makes from this library."""
-    artist_folders = set()
-    with_albums = set()
-    album_folders = 0
-    for album in albums:
-        if album.music_file is not None:
-            album_folders += 1
-            artist_folders.add(album.artist_folder)
-            with_albums.add(album.artist_folder)
+    placed = [a for a in albums if a.music_file]
+    with_albums = {a.artist_folder for a in placed}
     # Every compilation track, even one without a file name, has the compilations folder made.
-    if any(t.album.compilation for t in tracks):
-        artist_folders.add(COMPILATIONS)
+    artist_folders = with_albums | ({COMPILATIONS} if any(a.compilation for a in albums) else set())
     return {
         "artist_folders": len(artist_folders),
-        "album_folders": album_folders,
-        "list_files": (1 if artist_folders else 0) + len(with_albums) + album_folders,
-        "pictures": sum(1 for a in albums if a.music_file is not None and has_cover(a, args)),
+        "album_folders": len(placed),
+        "list_files": (1 if artist_folders else 0) + len(with_albums) + len(placed),
+        "pictures": sum(1 for a in placed if has_cover(a, args)),
         "errlist_rows": sum(1 for t in tracks if t.error),
     }
 
@@ -528,7 +413,7 @@ def parse_args(argv):
     p.add_argument("--seed", type=int, default=1, help="random seed (default 1)")
     p.add_argument("--out", required=True, help="folder to create the library in")
     args = p.parse_args(argv)
-    if args.tracks < 1 or args.tracks_per_album < 1 or args.albums_per_artist < 1:
+    if min(args.tracks, args.tracks_per_album, args.albums_per_artist) < 1:
         p.error("--tracks, --tracks-per-album and --albums-per-artist must be at least 1")
     for name in ("compilation_share", "error_share", "shuffle", "cover_share"):
         if not 0 <= getattr(args, name) <= 1:
@@ -557,9 +442,8 @@ def main(argv=None):
     written = write_music_files(albums, args, out, rng)
     scanned = os.path.join(out, "scanned.list")
     with open(scanned, "wb") as f:
-        f.write(b"".join(path + b"\n" for path, _ in written))
+        f.writelines(path + b"\n" for path, _ in written)
 
-    artists = {a.artist_folder for a in albums if not a.compilation}
     manifest = {
         "export": export,
         "export_bytes": os.path.getsize(export),
@@ -567,7 +451,7 @@ def main(argv=None):
         "tracks": len(tracks),
         "albums": len(albums),
         "compilation_albums": sum(1 for a in albums if a.compilation),
-        "artists": len(artists),
+        "artists": len({a.artist_folder for a in albums if not a.compilation}),
         "error_tracks": sum(1 for t in tracks if t.error),
         "music_files": len(written),
         "music_bytes": sum(size for _, size in written),
@@ -576,9 +460,8 @@ def main(argv=None):
     }
     with open(os.path.join(out, "manifest.json"), "w", encoding="utf-8") as f:
         json.dump(manifest, f, ensure_ascii=False, indent=1)
-    print("tracks %d, albums %d, artists %d, export %d bytes, music files %d, music %d bytes"
-          % (manifest["tracks"], manifest["albums"], manifest["artists"],
-             manifest["export_bytes"], manifest["music_files"], manifest["music_bytes"]))
+    print("tracks %(tracks)d, albums %(albums)d, artists %(artists)d, export %(export_bytes)d "
+          "bytes, music files %(music_files)d, music %(music_bytes)d bytes" % manifest)
 
 
 if __name__ == "__main__":
