@@ -4,6 +4,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <process.h>
 #else
 #include <unistd.h>
 #endif
@@ -11,7 +12,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <system_error>
 
@@ -22,36 +22,22 @@ namespace testing_support {
 
 namespace fs = std::filesystem;
 
-ScopedTempFolder::ScopedTempFolder() {
+ScopedTempFolder::ScopedTempFolder() : previous_(fs::current_path()) {
+    // Tests run side by side in separate processes: the process id keeps their folders apart.
+    static int made = 0;
     std::error_code error;
-    previous_ = fs::current_path(error);
-    // Tests run side by side in separate processes: a random name keeps their folders apart.
-    std::random_device seed;
-    std::mt19937_64 random(seed());
-    const fs::path base = fs::temp_directory_path(error);
-    for (int attempt = 0; !error && attempt < 100 && path_.empty(); ++attempt) {
-        const fs::path candidate = base / ("bunkai-test-" + std::to_string(random() % 1000000000));
-        if (fs::create_directory(candidate, error)) {
-            path_ = fromPath(candidate);
-        }
-    }
-    if (path_.empty()) {
-        ADD_FAILURE() << "cannot create a temporary folder: " << error.message();
-        return;
-    }
+    do {
+        path_ = fromPath(fs::temp_directory_path() / ("bunkai-test-" + std::to_string(getpid()) +
+                                                      "-" + std::to_string(++made)));
+    } while (!fs::create_directory(toPath(path_), error) && !error);
     fs::current_path(toPath(path_), error);
-    EXPECT_FALSE(error) << "cannot enter " << path_ << ": " << error.message();
+    EXPECT_FALSE(error) << "cannot make and enter " << path_ << ": " << error.message();
 }
 
 ScopedTempFolder::~ScopedTempFolder() {
     std::error_code error;
-    if (!previous_.empty()) {
-        fs::current_path(previous_, error);
-        EXPECT_FALSE(error) << "cannot return to the previous working folder";
-    }
-    if (!path_.empty()) {
-        fs::remove_all(toPath(path_), error);
-    }
+    fs::current_path(previous_, error);
+    fs::remove_all(toPath(path_), error);
 }
 
 std::string readFile(const std::string& path) {

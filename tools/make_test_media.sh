@@ -1,6 +1,6 @@
 #!/bin/sh
-# Makes the small real music files the artwork tests read: a second of silence in each
-# container, tagged with a 16x16 cover the way tagging programs store it.
+# Makes the small real music files in tests/data/media that the tests read: a second of
+# silence in each container, tagged with a 16x16 cover the way tagging programs store it.
 #   with-jfif.mp3   ID3v2 APIC frame holding cover-jfif.jpg
 #   with-png.m4a    "covr" atom holding cover.png
 #   with-jfif.flac  PICTURE block holding cover-jfif.jpg
@@ -9,7 +9,7 @@
 # kept in the repository; run this again only to change them.
 set -eu
 
-cd "$(dirname "$0")"
+cd "$(dirname "$0")/../tests/data/media"
 PYTHON=${PYTHON:-/usr/bin/python3}
 
 # Makes the file $1 from the inputs and options that follow, bit-exact, so that the files
