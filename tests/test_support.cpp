@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #include <process.h>
 #else
@@ -107,6 +108,10 @@ RunResult runProgram(const std::vector<std::string>& arguments) {
         return result;
     }
     std::clearerr(stdin);
+#ifdef _WIN32
+    // The program's standard output is in text mode, as a console's is: LF is written CR LF.
+    _setmode(1, _O_TEXT);
+#endif
     result.exitStatus = ::runProgram(static_cast<int>(words.size()), argv.data());
     std::fflush(stdout);
     dup2(savedInput, 0);
