@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -56,23 +55,6 @@ TEST(ListStore, EndsLikeMergingIntoTheFileRowByRow) {
             EXPECT_EQ(readFile(path), platform::toStoredText(text)) << round << " " << path;
         }
         EXPECT_FALSE(fileExists(kJournalName));
-    }
-}
-
-// A list is written only when its bytes would change: the same rows in a file stored
-// otherwise (LF line ends, text after a Ctrl-Z) are written again.
-TEST(ListStore, ListIsWrittenOnlyWhenItsBytesWouldChange) {
-    for (const std::string start : {"1,1,a,v\r\n", "1,1,a,v\n",
-                                    "1,1,a,v\r\n\x1A"
-                                    "1,1,b,v\r\n"}) {
-        ScopedTempFolder folder;
-        writeFile("list.csv", start);
-        fs::last_write_time("list.csv", fs::file_time_type::clock::now() - std::chrono::hours(1));
-        const auto old = fs::last_write_time("list.csv");
-        ASSERT_TRUE(mergeListRow("list.csv", row("a"), "a"));
-        finishLists();
-        EXPECT_EQ(readFile("list.csv"), "1,1,a,v\r\n") << start;
-        EXPECT_EQ(fs::last_write_time("list.csv") != old, start != "1,1,a,v\r\n") << start;
     }
 }
 

@@ -56,32 +56,31 @@ TEST(ResolveLocation, PathNamesAndNotes) {
 }
 
 // A code page 932 name, the folder Windows makes for it, whether Windows takes it, and
-// whether it is safe as a path level.
+// whether it is safe as a path level. 5C and 7C are no "\\" or "|" as trail bytes (katakana
+// SO, "\x83\x7C").
 TEST(FolderNames, AsWindowsHasThem) {
     const struct {
         std::string name;
         std::string folder;
         bool accepted;
         bool safe;
-    } cases[] = {
-        {"Foo Band", "Foo Band", true, true},
-        {"Vol. 1. ", "Vol. 1", true, true},
-        {".hidden", ".hidden", true, true},
-        {"..", "", true, false},
-        {".. ", "", true, false},
-        {"a/b", "a/b", true, false},
-        {"a\\b", "a\\b", true, false},
-        {"\x83\x5C", "\x83\x5C", true, true},  // katakana SO: 5C as a trail byte
-        {"\x83\x7C", "\x83\x7C", true, true},  // and 7C
-        {"\x89\xC4?", "\x89\xC4?", false, true},
-        {"a:b", "a:b", false, true},
-        {"tab\there", "tab\there", false, true},
-        {"CON", "CON", false, true},
-        {"con.txt", "con.txt", false, true},
-        {"Lpt1", "Lpt1", false, true},
-        {"COM0", "COM0", true, true},
-        {"CONSOLE", "CONSOLE", true, true},
-    };
+    } cases[] = {{"Foo Band", "Foo Band", true, true},
+                 {"Vol. 1. ", "Vol. 1", true, true},
+                 {".hidden", ".hidden", true, true},
+                 {"..", "", true, false},
+                 {".. ", "", true, false},
+                 {"a/b", "a/b", true, false},
+                 {"a\\b", "a\\b", true, false},
+                 {"\x83\x5C", "\x83\x5C", true, true},
+                 {"\x83\x7C", "\x83\x7C", true, true},
+                 {"\x89\xC4?", "\x89\xC4?", false, true},
+                 {"a:b", "a:b", false, true},
+                 {"tab\there", "tab\there", false, true},
+                 {"CON", "CON", false, true},
+                 {"con.txt", "con.txt", false, true},
+                 {"Lpt1", "Lpt1", false, true},
+                 {"COM0", "COM0", true, true},
+                 {"CONSOLE", "CONSOLE", true, true}};
     for (const auto& c : cases) {
         EXPECT_EQ(windowsFolderName(c.name), c.folder) << c.name;
         EXPECT_EQ(windowsAcceptsFolderName(c.name), c.accepted) << c.name;
