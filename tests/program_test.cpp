@@ -2,10 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 
 #include "output/journal.h"
 #include "platform/lock.h"
+#include "tests/list_format.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -91,6 +96,50 @@ TEST(Program, NestedDictionaryOrACutOffEndLoseNoTrack) {
     const std::string list = readFile("Music/A/B/list.csv");
     for (const char* row : {"5,3,1.mp3,one,", "5,3,2.mp3,two,", "5,5,3.mp3,three,"}) {
         EXPECT_NE(list.find(row), std::string::npos) << row << " in " << list;
+    }
+}
+
+// Odd exports (inputs an earlier fuzzer kept), each run twice in an empty folder: the runs end
+// normally, make nothing beside the working folder and no file but the program's own, and
+// write every list row whole; the second changes only the error lists, which gain a copy of
+// each of their rows.
+TEST(Program, OddExportsLeaveWellFormedLists) {
+    namespace fs = std::filesystem;
+    const std::regex kOwnOrInput(
+        "Media(/.*)?|export.xml|Music(/[^/]+){0,2}|(Music(/[^/]+){0,2}/)?list[.]csv|"
+        "Music/[^/]+/[^/]+/img[.](png|jpg)|errlist[.]csv|err[.]csv|bunkai[.]lock");
+    for (const auto& input : fs::directory_iterator(toPath(BUNKAI_TEST_DATA "/odd-exports"))) {
+        SCOPED_TRACE(fromPath(input.path()));
+        ScopedTempFolder outer;
+        makeFolders("work/Media/Music/A/B");
+        writeFile("work/Media/Music/A/B/01.mp3", "ID3\x89PNG\r\n\x1a\nIEND\xAE\x42\x60\x82");
+        writeFile("work/export.xml", readFile(fromPath(input.path())));
+        fs::current_path("work");
+        std::map<std::string, std::multiset<std::string>> runs[2];
+        for (auto& files : runs) {
+            ASSERT_EQ(runProgram({"export.xml"}).exitStatus, 0);
+            for (const std::string& path : listTree(".")) {
+                std::istringstream lines(fs::is_directory(toPath(path)) ? "" : readFile(path));
+                for (std::string line; std::getline(lines, line);) {
+                    files[path].insert(line);
+                }
+                EXPECT_TRUE(std::regex_match(path, kOwnOrInput)) << path;
+                const std::string name = fs::path(toPath(path)).filename().string();
+                const bool tracks =
+                    path == "errlist.csv" || std::count(path.begin(), path.end(), '/') == 3;
+                EXPECT_EQ(
+                    name == "list.csv" || tracks ? listFormatFault(readFile(path), tracks) : "", "")
+                    << path;
+            }
+        }
+        for (auto& [path, lines] : runs[0]) {
+            if (path == "err.csv" || path == "errlist.csv") {
+                lines.insert(lines.begin(), lines.end());
+            }
+            EXPECT_EQ(runs[1][path], lines) << path;
+        }
+        EXPECT_EQ(runs[0].size(), runs[1].size());
+        EXPECT_EQ(std::distance(fs::directory_iterator(".."), {}), 1);
     }
 }
 
