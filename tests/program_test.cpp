@@ -127,14 +127,15 @@ TEST(Program, OddExportsLeaveWellFormedLists) {
                 const std::string name = fs::path(toPath(path)).filename().string();
                 const bool tracks =
                     path == "errlist.csv" || std::count(path.begin(), path.end(), '/') == 3;
-                EXPECT_EQ(
-                    name == "list.csv" || tracks ? listFormatFault(readFile(path), tracks) : "", "")
-                    << path;
+                if (name == "list.csv" || path == "errlist.csv") {
+                    EXPECT_EQ(listFormatFault(readFile(path), tracks), "") << path;
+                }
             }
         }
         for (auto& [path, lines] : runs[0]) {
             if (path == "err.csv" || path == "errlist.csv") {
-                lines.insert(lines.begin(), lines.end());
+                const std::multiset<std::string> once = lines;
+                lines.insert(once.begin(), once.end());
             }
             EXPECT_EQ(runs[1][path], lines) << path;
         }
