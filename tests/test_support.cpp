@@ -87,6 +87,52 @@ std::string treeText(const std::string& folder) {
     return text;
 }
 
+std::string listFormatFault(const std::string& bytes, bool trackRows) {
+    for (std::size_t start = 0; start < bytes.size();) {
+        const std::size_t end = bytes.find('\n', start);
+        if (end == std::string::npos || end == start || bytes[end - 1] != '\r' ||
+            end - 1 == start) {
+            return "a line not ended by CR LF, or blank: " + bytes.substr(start, end - start);
+        }
+        const std::string row = bytes.substr(start, end - 1 - start);
+        start = end + 1;
+        std::size_t at = 0;
+        std::size_t lengths[2] = {0, 0};
+        bool fine = true;
+        for (std::size_t& length : lengths) {
+            const std::size_t digits = row.find_first_not_of("0123456789", at);
+            fine = fine && digits != at && digits != std::string::npos && row[digits] == ',' &&
+                   digits - at < 10;
+            length = fine ? std::stoul(row.substr(at, digits - at)) : 0;
+            at = digits + 1;
+        }
+        at += lengths[0];
+        fine = fine && at < row.size() && row[at] == ',';
+        at += 1 + lengths[1];
+        const std::size_t commas =
+            at < row.size() ? std::count(row.begin() + at, row.end(), ',') : 0;
+        if (!fine ||
+            (trackRows ? at >= row.size() || row[at] != ',' || commas < 12 : at != row.size())) {
+            return "a row not in the list format: " + row;
+        }
+    }
+    return "";
+}
+
+std::string listsFault(const std::string& folder) {
+    for (const std::string& path : listTree(folder)) {
+        const std::string name = path.substr(path.rfind('/') + 1);
+        const bool tracks = name == "errlist.csv" || std::count(path.begin(), path.end(), '/') == 3;
+        const std::string fault = name == "list.csv" || name == "errlist.csv"
+                                      ? listFormatFault(readFile(folder + "/" + path), tracks)
+                                      : "";
+        if (!fault.empty()) {
+            return path + ": " + fault;
+        }
+    }
+    return "";
+}
+
 RunResult runProgram(const std::vector<std::string>& arguments) {
     std::vector<std::string> words = {"bunkai"};
     words.insert(words.end(), arguments.begin(), arguments.end());

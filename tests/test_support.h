@@ -38,6 +38,17 @@ void makeFolders(const std::string& path);  // with its missing parents
 std::vector<std::string> listTree(const std::string& folder);
 std::string treeText(const std::string& folder);  // the same, joined by blanks
 
+// Checks the bytes of a whole list file: every line ends in CR LF (no lone LF) and is not
+// blank, and every row is "N,M,", N bytes of key, ",", M bytes of shown text and then the
+// end of the line (index rows: the root and artist lists) or "," and twelve more columns
+// (track rows: album lists and the error list; values may hold commas, so at least twelve).
+// Returns "" when all rows are well formed, else what is wrong and the row.
+std::string listFormatFault(const std::string& bytes, bool trackRows);
+
+// The first fault of the lists below `folder` (every list.csv and errlist.csv; track rows in
+// album lists, three levels down, and in the error list), with its path; "" when none.
+std::string listsFault(const std::string& folder);
+
 struct RunResult {
     int exitStatus = -1;
     std::string output;  // standard output

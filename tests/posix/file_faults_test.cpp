@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "tests/list_format.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -54,21 +53,13 @@ std::set<std::string> rowsOf(const fs::path& path) {
     return rows;
 }
 
-// What is wrong with the lists in `work` at any moment: a row not whole or not in the list
-// format, or (unless `stopped`: a stopped run cannot tidy up) a temporary file left.
+// What is wrong in `work` at any moment: a list row not whole or not in the list format,
+// or (unless `stopped`: a stopped run cannot tidy up) a temporary file left.
 std::string listsFault(const fs::path& work, bool stopped) {
-    for (const std::string& path : listTree(work.string())) {
-        const std::string name = fs::path(path).filename().string();
-        const bool tracks = name == "errlist.csv" || std::count(path.begin(), path.end(), '/') == 3;
-        if (!stopped && path.find(".bunkai-new") != std::string::npos) {
-            return "left " + path;
-        }
-        if ((name == "list.csv" || name == "errlist.csv") &&
-            !listFormatFault(readFile((work / path).string()), tracks).empty()) {
-            return path + ": " + listFormatFault(readFile((work / path).string()), tracks);
-        }
-    }
-    return "";
+    const std::string tree = treeText(work.string());
+    return !stopped && tree.find(".bunkai-new") != std::string::npos
+               ? "a temporary file left: " + tree
+               : testing_support::listsFault(work.string());
 }
 
 // The first row of a list in `before` that `work` lost: every row must still be in its list,
