@@ -76,8 +76,13 @@ bool isMediaKindFolder(std::string_view component) {
     return false;
 }
 
-// Bytes that no name in a list row may hold: the line feed and the text-mode end (Ctrl-Z).
-const char kBreaksRows[] = "\n\x1A";
+// True when `name` holds a byte that no name in a list row may hold: the line feed or the
+// text-mode end (Ctrl-Z). Two searches for one byte each are much quicker than
+// find_first_of, which looks each byte of the name up in the set.
+bool breaksRows(const std::string& name) {
+    return std::memchr(name.data(), '\n', name.size()) != nullptr ||
+           std::memchr(name.data(), 0x1A, name.size()) != nullptr;
+}
 
 struct Component {
     std::string TrackRecord::*utf8;
@@ -139,8 +144,13 @@ void resolveLocation(std::string_view line) {
 }
 
 void splitMusicPath(std::string_view relativePath) {
+    // The code page 932 names of the last artist and album folder names converted: most
+    // tracks have the names of the track before.
+    static std::string convertedNames[2];
+    static std::string convertedSjis[2];
     std::size_t at = 0;
-    for (const Component& component : kComponents) {
+    for (std::size_t index = 0; index < 3; ++index) {
+        const Component& component = kComponents[index];
         at = relativePath.find_first_not_of('/', at);
         if (at == std::string_view::npos) {
             return;
@@ -149,21 +159,32 @@ void splitMusicPath(std::string_view relativePath) {
         std::string& name = trackRecord.*component.utf8;
         name.clear();
         appendXmlDecoded(name, relativePath.substr(at, end - at));
-        std::string decoded = name;
-        bool clean = urlDecode(decoded) == 0;
-        if (decoded.find_first_of(kBreaksRows) == std::string::npos) {
-            name.swap(decoded);
+        // A name stands in a list row: a line feed in it would split the row, and a Ctrl-Z
+        // would end the list for whoever reads it back. An escape that gives one is not
+        // decoded, like a malformed one. The decoding goes to a buffer kept from name to
+        // name, so that a name without escapes is not copied at all.
+        bool clean = true;
+        if (name.find('%') == std::string::npos) {
+            clean = !breaksRows(name);
         } else {
-            // A name stands in a list row: a line feed in it would split the row, and a
-            // Ctrl-Z would end the list for whoever reads it back. Such an escape is not
-            // decoded, like a malformed one.
-            clean = false;
+            static std::string decoded;
+            decoded.assign(name);
+            clean = urlDecode(decoded) == 0;
+            if (!breaksRows(decoded)) {
+                name.swap(decoded);
+            } else {
+                clean = false;
+            }
         }
         if (!clean) {
             appendErrorNote(component.noteWord);
         }
         if (component.sjis) {
-            trackRecord.*component.sjis = folderNameToShiftJis(name);
+            if (name != convertedNames[index]) {
+                convertedNames[index] = name;
+                convertedSjis[index] = folderNameToShiftJis(name);
+            }
+            trackRecord.*component.sjis = convertedSjis[index];
         }
         at = end;
     }

@@ -207,9 +207,10 @@ void applyMerge(StoredList& list, const std::string& newRow, const std::string& 
 // Journals a merge into a list; an index row waiting for its folder has the folder too.
 bool journalRecord(char mode, ListKind kind, const std::string& path, const std::string& key,
                    const std::string& row, const std::string* folder) {
-    const std::string texts[4] = {path, key, row, folder ? *folder : std::string()};
+    const std::string_view texts[4] = {path, key, row,
+                                       folder ? std::string_view(*folder) : std::string_view()};
     const char kindCode = kind == ListKind::tracks ? 'T' : kind == ListKind::errors ? 'R' : 'I';
-    return appendJournal(journalRecordBytes(mode, kindCode, texts, folder ? 4 : 3));
+    return appendJournalRecord(mode, kindCode, texts, folder ? 4 : 3);
 }
 
 bool holdsKey(const StoredList& list, const std::string& key) {
@@ -430,12 +431,13 @@ bool journalIndexRow(const std::string& listPath, const std::string& row, const 
 }
 
 void journalPicture(const std::string& albumFolderPath, const std::string& musicFilePath) {
-    const std::string texts[2] = {albumFolderPath, musicFilePath};
-    appendJournal(journalRecordBytes('P', 'A', texts, 2));
+    const std::string_view texts[2] = {albumFolderPath, musicFilePath};
+    appendJournalRecord('P', 'A', texts, 2);
 }
 
 void journalPictureDone(const std::string& albumFolderPath) {
-    appendJournal(journalRecordBytes('D', 'A', &albumFolderPath, 1));
+    const std::string_view text = albumFolderPath;
+    appendJournalRecord('D', 'A', &text, 1);
 }
 
 void recoverLists() {
