@@ -131,11 +131,14 @@ std::string musicRelativePath(std::string_view line, const std::string& mediaFol
 
 void resolveLocation(std::string_view line) {
     if (line.find(kLoopbackMarker) != std::string_view::npos) {
-        std::string path = decodeXmlEscapes(extractBetween(kLoopbackMarker, "</string>", line));
+        // Decoded in the record's field, which keeps its capacity from track to track.
+        std::string& path = trackRecord.location;
+        path.clear();
+        appendXmlDecoded(path, extractBetween(kLoopbackMarker, "</string>", line));
         if (urlDecode(path) != 0) {
             appendErrorNote("no files");
         }
-        trackRecord.location = platform::localFilePath(path);
+        path = platform::localFilePath(path);
     }
     std::string relativePath = musicRelativePath(line, mediaFolderUrl);
     if (!relativePath.empty()) {
