@@ -146,11 +146,43 @@ void resolveLocation(std::string_view line) {
     }
 }
 
+namespace {
+
+// Decodes one component of a music path into `name` (XML escapes, then URL escapes); false
+// when an escape was malformed or was left undecoded. A name stands in a list row: a line
+// feed in it would split the row, and a Ctrl-Z would end the list for whoever reads it
+// back, so an escape that gives one is not decoded, like a malformed one. The decoding goes
+// to a buffer kept from name to name, so that a name without escapes is not copied at all.
+bool decodeComponent(std::string_view text, std::string& name) {
+    name.clear();
+    appendXmlDecoded(name, text);
+    if (name.find('%') == std::string::npos) {
+        return !breaksRows(name);
+    }
+    static std::string decoded;
+    decoded.assign(name);
+    bool clean = urlDecode(decoded) == 0;
+    if (!breaksRows(decoded)) {
+        name.swap(decoded);
+    } else {
+        clean = false;
+    }
+    return clean;
+}
+
+// The artist or album folder of the last path split, as the path wrote it and as decoded:
+// most tracks lie in the folders of the track before.
+struct DecodedFolder {
+    std::string text;
+    std::string name;
+    std::string sjis;
+    bool clean = true;
+};
+
+}  // namespace
+
 void splitMusicPath(std::string_view relativePath) {
-    // The code page 932 names of the last artist and album folder names converted: most
-    // tracks have the names of the track before.
-    static std::string convertedNames[2];
-    static std::string convertedSjis[2];
+    static DecodedFolder lastFolders[2];
     std::size_t at = 0;
     for (std::size_t index = 0; index < 3; ++index) {
         const Component& component = kComponents[index];
@@ -159,35 +191,24 @@ void splitMusicPath(std::string_view relativePath) {
             return;
         }
         std::size_t end = std::min(relativePath.find('/', at), relativePath.size());
+        const std::string_view text = relativePath.substr(at, end - at);
         std::string& name = trackRecord.*component.utf8;
-        name.clear();
-        appendXmlDecoded(name, relativePath.substr(at, end - at));
-        // A name stands in a list row: a line feed in it would split the row, and a Ctrl-Z
-        // would end the list for whoever reads it back. An escape that gives one is not
-        // decoded, like a malformed one. The decoding goes to a buffer kept from name to
-        // name, so that a name without escapes is not copied at all.
-        bool clean = true;
-        if (name.find('%') == std::string::npos) {
-            clean = !breaksRows(name);
+        bool clean;
+        if (!component.sjis) {
+            clean = decodeComponent(text, name);
         } else {
-            static std::string decoded;
-            decoded.assign(name);
-            clean = urlDecode(decoded) == 0;
-            if (!breaksRows(decoded)) {
-                name.swap(decoded);
-            } else {
-                clean = false;
+            DecodedFolder& last = lastFolders[index];
+            if (text != last.text) {
+                last.text.assign(text);
+                last.clean = decodeComponent(text, last.name);
+                last.sjis = folderNameToShiftJis(last.name);
             }
+            name = last.name;
+            trackRecord.*component.sjis = last.sjis;
+            clean = last.clean;
         }
         if (!clean) {
             appendErrorNote(component.noteWord);
-        }
-        if (component.sjis) {
-            if (name != convertedNames[index]) {
-                convertedNames[index] = name;
-                convertedSjis[index] = folderNameToShiftJis(name);
-            }
-            trackRecord.*component.sjis = convertedSjis[index];
         }
         at = end;
     }
