@@ -169,15 +169,25 @@ bool isJournalAlbumPath(const std::string& path) {
     return isJournalListPath(path + "/list.csv") && std::count(path.begin(), path.end(), '/') == 2;
 }
 
-bool appendJournal(const std::string& record) {
+bool openJournal() {
     if (journal.broken) {
         return false;
     }
     if (!journal.file) {
         journal.file = platform::openFile(kJournalName, "wb");
     }
-    if (!journal.file ||
-        std::fwrite(record.data(), 1, record.size(), journal.file) != record.size()) {
+    if (!journal.file) {
+        breakJournal();
+        return false;
+    }
+    return true;
+}
+
+bool appendJournal(const std::string& record) {
+    if (!openJournal()) {
+        return false;
+    }
+    if (std::fwrite(record.data(), 1, record.size(), journal.file) != record.size()) {
         breakJournal();
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
@@ -210,6 +211,17 @@ void applyMerge(StoredList& list, const std::string& newRow, const std::string& 
     if (list.kind == ListKind::tracks) {
         list.unsaved.emplace_back(newRow, newKey);
     }
+}
+
+// True when merging `newRow` into `list` would leave its rows as they are: the list is in
+// key order and holds exactly that row for its key.
+bool changesNothing(const StoredList& list, const std::string& newRow, const std::string& newKey) {
+    if (list.kind == ListKind::errors || !list.inKeyOrder) {
+        return false;
+    }
+    auto equal = list.rows.equal_range(newKey);
+    return equal.first != equal.second && std::next(equal.first) == equal.second &&
+           equal.first->second == newRow;
 }
 
 // Journals a merge into a list; an index row waiting for its folder has the folder too.
@@ -424,10 +436,26 @@ bool mergeListRow(const std::string& listPath, const std::string& newRow, const 
         }
         return false;
     }
-    if (!store.replaying) {
-        journalRecord(mode, kind, listPath, newKey, newRow, nullptr);
+    if (changesNothing(*list, newRow, newKey)) {
+        // A rerun merges every track row again into a list that holds it already. Such a
+        // merge leaves the rows as they are, and replayed it would too, so it is not
+        // journaled; the journal is still opened, so that a run that cannot keep one says so
+        // as before. The list counts as changed all the same: a list stored otherwise than
+        // this program stores it is written again, and its track rows go to the error list
+        // if that fails.
+        if (!store.replaying) {
+            openJournal();
+        }
+        list->changed = true;
+        if (list->kind == ListKind::tracks) {
+            list->unsaved.emplace_back(newRow, newKey);
+        }
+    } else {
+        if (!store.replaying) {
+            journalRecord(mode, kind, listPath, newKey, newRow, nullptr);
+        }
+        applyMerge(*list, newRow, newKey);
     }
-    applyMerge(*list, newRow, newKey);
     ++store.mergesSinceCheckpoint;
     return true;
 }
