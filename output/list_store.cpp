@@ -46,6 +46,9 @@ struct StoredList {
     // written: a list whose rows come out the same is not written again.
     std::string onDisk;
     bool onDiskKnown = false;
+    // The rows are those read from the file, which holds them exactly as they would be
+    // written: the list need not even be put together to know it is unchanged.
+    bool rowsAsOnDisk = false;
 };
 
 struct Store {
@@ -104,9 +107,11 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
     // The rows (the non-blank lines) go straight from the text into the map, each copied
     // once with its line end.
     const std::string* previousKey = nullptr;
+    bool blankLines = false;
     for (std::size_t start = 0, end; start < content.size(); start = end + 1) {
         end = std::min(content.find('\n', start), content.size());
         if (end == start) {
+            blankLines = true;
             continue;
         }
         ++list->rowCount;
@@ -133,6 +138,8 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
         }
     }
     list->onDiskKnown = asStored;
+    list->rowsAsOnDisk =
+        asStored && list->inKeyOrder && !blankLines && (content.empty() || content.back() == '\n');
     if (asStored) {
         list->onDisk = std::move(content);
     }
@@ -208,6 +215,7 @@ void applyMerge(StoredList& list, const std::string& newRow, const std::string& 
     }
     store.rowsHeld = store.rowsHeld + list.rowCount - before;
     list.changed = true;
+    list.rowsAsOnDisk = false;
     if (list.kind == ListKind::tracks) {
         list.unsaved.emplace_back(newRow, newKey);
     }
@@ -259,6 +267,11 @@ std::string listText(const StoredList& list) {
 // Writes one list; on failure, hands back the track rows it could not keep.
 bool writeList(StoredList& list, std::vector<std::pair<std::string, std::string>>& homeless) {
     if (!list.changed) {
+        return true;
+    }
+    if (list.rowsAsOnDisk) {
+        list.changed = false;
+        list.unsaved.clear();
         return true;
     }
     std::string text = listText(list);
