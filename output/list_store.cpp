@@ -131,9 +131,22 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
             &list->rows.emplace_hint(list->rows.end(), std::move(key), std::move(row))->first;
     }
     if (!list->inKeyOrder) {
+        // The text keeps its rows as they are, each ended by a line end, without its blank
+        // lines.
         list->rows.clear();
-        for (const std::string& row : listRows(content)) {
-            list->text += row;
+        if (!blankLines) {
+            list->text = content;
+        } else {
+            list->text.reserve(content.size());
+            for (std::size_t start = 0, end; start < content.size(); start = end + 1) {
+                end = std::min(content.find('\n', start), content.size());
+                list->text.append(content, start, end - start);
+                if (end > start) {
+                    list->text += '\n';
+                }
+            }
+        }
+        if (!list->text.empty() && list->text.back() != '\n') {
             list->text += '\n';
         }
     }
