@@ -69,6 +69,21 @@ void forEachOpening(const char* data, std::size_t size, Look look) {
             bits &= bits - 1;
         }
     }
+    if (at < size && size >= 16) {
+        // The rest in one step too: the sixteen bytes that end the line, less the ones
+        // looked at already.
+        const std::size_t start = size - 16;
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start));
+        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, opening)));
+        bits &= ~0u << (at - start);
+        while (bits != 0) {
+            if (look(start + static_cast<std::size_t>(__builtin_ctz(bits)))) {
+                return;
+            }
+            bits &= bits - 1;
+        }
+        return;
+    }
 #endif
     for (; at < size; ++at) {
         if (data[at] == '<' && look(at)) {
