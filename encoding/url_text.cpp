@@ -4,30 +4,38 @@
 
 namespace {
 
+// The value of each byte as a hexadecimal digit, -1 for any other byte.
+struct HexDigits {
+    signed char value[256];
+    constexpr HexDigits() : value() {
+        for (int c = 0; c < 256; ++c) {
+            value[c] = c >= '0' && c <= '9'   ? static_cast<signed char>(c - '0')
+                       : c >= 'A' && c <= 'F' ? static_cast<signed char>(c - 'A' + 10)
+                       : c >= 'a' && c <= 'f' ? static_cast<signed char>(c - 'a' + 10)
+                                              : -1;
+        }
+    }
+};
+
+constexpr HexDigits kHexDigits;
+
 int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
+    return kHexDigits.value[static_cast<unsigned char>(c)];
 }
 
 }  // namespace
 
 int urlDecode(std::string& text) {
-    std::size_t percent = text.find('%');
+    const std::size_t percent = text.find('%');
     if (percent == std::string::npos) {
         return 0;
     }
-    // Byte by byte into a buffer of the text's size (decoding only shortens it): a name in
-    // Japanese is almost all escapes, three to a character, and a call per escape would cost
-    // more than the decoding.
-    std::string decoded(text.size(), '\0');
+    // Byte by byte into a buffer kept from call to call, which then trades places with the
+    // text (decoding only shortens it): a name in Japanese is almost all escapes, three to a
+    // character, and neither a call per escape nor a fresh string per name is cheap beside
+    // the decoding.
+    static std::string decoded;
+    decoded.resize(text.size());
     const char* in = text.data();
     const std::size_t size = text.size();
     char* out = &decoded[0];
@@ -38,12 +46,15 @@ int urlDecode(std::string& text) {
             out[written++] = in[at++];
             continue;
         }
-        int high = at + 1 < size ? hexValue(in[at + 1]) : -1;
-        int low = at + 2 < size ? hexValue(in[at + 2]) : -1;
+        if (at + 2 >= size) {
+            return -1;
+        }
+        const int high = hexValue(in[at + 1]);
+        const int low = hexValue(in[at + 2]);
         if (high < 0 || low < 0) {
             return -1;
         }
-        char byte = static_cast<char>(high * 16 + low);
+        const char byte = static_cast<char>(high * 16 + low);
         if (byte == '\0') {
             decoded.resize(written);
             text.swap(decoded);

@@ -51,6 +51,53 @@ bool tagAt(const char* data, std::size_t size, std::size_t at, const char (&tag)
     return size - at >= length - 1 && std::memcmp(data + at, tag, length - 1) == 0;
 }
 
+// Calls `look(at)` for each "<" of the `size` bytes at `data`, in order, until it returns
+// true. Every tag starts with "<", and an entry line holds four of them in some sixty bytes.
+template <typename Look>
+void forEachOpening(const char* data, std::size_t size, Look look) {
+    std::size_t at = 0;
+#ifdef BUNKAI_LINE_SCAN_SSE2
+    // Sixteen bytes at a time.
+    const __m128i opening = _mm_set1_epi8('<');
+    for (; at + 16 <= size; at += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, opening)));
+        while (bits != 0) {
+            if (look(at + static_cast<std::size_t>(__builtin_ctz(bits)))) {
+                return;
+            }
+            bits &= bits - 1;
+        }
+    }
+    if (at < size && size >= 16) {
+        // The rest in one step too: the sixteen bytes that end the line, less the ones
+        // looked at already.
+        const std::size_t start = size - 16;
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start));
+        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, opening)));
+        bits &= ~0u << (at - start);
+        while (bits != 0) {
+            if (look(start + static_cast<std::size_t>(__builtin_ctz(bits)))) {
+                return;
+            }
+            bits &= bits - 1;
+        }
+        return;
+    }
+#endif
+    for (; at < size; ++at) {
+        if (data[at] == '<' && look(at)) {
+            return;
+        }
+    }
+}
+
+// True when `tag` starts at `at` of `line`; the second byte settles most misses.
+bool startsAt(std::string_view line, std::size_t at, std::string_view tag) {
+    return line.size() - at >= tag.size() && (tag.size() < 2 || line[at + 1] == tag[1]) &&
+           std::memcmp(line.data() + at, tag.data(), tag.size()) == 0;
+}
+
 }  // namespace
 
 bool openLibrary(const std::string& path) {
@@ -113,12 +160,29 @@ bool lineIs(std::string_view text) {
 
 std::string_view extractBetween(std::string_view open, std::string_view close,
                                 std::string_view line) {
-    std::size_t openAt = line.find(open);
+    std::size_t openAt;
+    std::size_t closeAt;
+    if (!open.empty() && !close.empty() && open[0] == '<' && close[0] == '<') {
+        // Two tags: one pass over the line's "<" finds the first of each.
+        openAt = std::string_view::npos;
+        closeAt = std::string_view::npos;
+        forEachOpening(line.data(), line.size(), [&](std::size_t at) {
+            if (openAt == std::string_view::npos && startsAt(line, at, open)) {
+                openAt = at;
+            }
+            if (closeAt == std::string_view::npos && startsAt(line, at, close)) {
+                closeAt = at;
+            }
+            return openAt != std::string_view::npos && closeAt != std::string_view::npos;
+        });
+    } else {
+        openAt = line.find(open);
+        closeAt = openAt == std::string_view::npos ? openAt : line.find(close);
+    }
     if (openAt == std::string_view::npos) {
         return line;
     }
     std::size_t start = openAt + open.size();
-    std::size_t closeAt = line.find(close);
     if (closeAt != std::string_view::npos && closeAt >= start) {
         return line.substr(start, closeAt - start);
     }
@@ -130,7 +194,7 @@ std::string_view keyOf(std::string_view line) {
 }
 
 LineTags scanLine(std::string_view line) {
-    // Every tag starts with "<": looking at each "<" once finds the first of each.
+    // Looking at each "<" once finds the first of each tag.
     LineTags tags;
     std::size_t keyStart = std::string_view::npos;
     std::size_t keyCloseAt = std::string_view::npos;
@@ -148,25 +212,9 @@ LineTags scanLine(std::string_view line) {
         } else if (keyStart == std::string_view::npos && tagAt(data, size, at, "<key>")) {
             keyStart = at + 5;
         }
+        return false;
     };
-    std::size_t at = 0;
-#ifdef BUNKAI_LINE_SCAN_SSE2
-    // Sixteen bytes at a time: an entry line holds four "<" in some sixty bytes.
-    const __m128i opening = _mm_set1_epi8('<');
-    for (; at + 16 <= size; at += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, opening)));
-        while (bits != 0) {
-            look(at + static_cast<std::size_t>(__builtin_ctz(bits)));
-            bits &= bits - 1;
-        }
-    }
-#endif
-    for (; at < size; ++at) {
-        if (data[at] == '<') {
-            look(at);
-        }
-    }
+    forEachOpening(data, size, look);
     if (keyStart != std::string_view::npos) {
         tags.hasKey = true;
         tags.key = keyCloseAt != std::string_view::npos && keyCloseAt >= keyStart

@@ -76,8 +76,13 @@ bool isMediaKindFolder(std::string_view component) {
     return false;
 }
 
-// Bytes that no name in a list row may hold: the line feed and the text-mode end (Ctrl-Z).
-const char kBreaksRows[] = "\n\x1A";
+// True when `name` holds a byte that no name in a list row may hold: the line feed or the
+// text-mode end (Ctrl-Z). Two searches for one byte each are much quicker than
+// find_first_of, which looks each byte of the name up in the set.
+bool breaksRows(const std::string& name) {
+    return std::memchr(name.data(), '\n', name.size()) != nullptr ||
+           std::memchr(name.data(), 0x1A, name.size()) != nullptr;
+}
 
 struct Component {
     std::string TrackRecord::*utf8;
@@ -126,11 +131,14 @@ std::string musicRelativePath(std::string_view line, const std::string& mediaFol
 
 void resolveLocation(std::string_view line) {
     if (line.find(kLoopbackMarker) != std::string_view::npos) {
-        std::string path = decodeXmlEscapes(extractBetween(kLoopbackMarker, "</string>", line));
+        // Decoded in the record's field, which keeps its capacity from track to track.
+        std::string& path = trackRecord.location;
+        path.clear();
+        appendXmlDecoded(path, extractBetween(kLoopbackMarker, "</string>", line));
         if (urlDecode(path) != 0) {
             appendErrorNote("no files");
         }
-        trackRecord.location = platform::localFilePath(path);
+        path = platform::localFilePath(path);
     }
     std::string relativePath = musicRelativePath(line, mediaFolderUrl);
     if (!relativePath.empty()) {
@@ -138,32 +146,69 @@ void resolveLocation(std::string_view line) {
     }
 }
 
+namespace {
+
+// Decodes one component of a music path into `name` (XML escapes, then URL escapes); false
+// when an escape was malformed or was left undecoded. A name stands in a list row: a line
+// feed in it would split the row, and a Ctrl-Z would end the list for whoever reads it
+// back, so an escape that gives one is not decoded, like a malformed one. The decoding goes
+// to a buffer kept from name to name, so that a name without escapes is not copied at all.
+bool decodeComponent(std::string_view text, std::string& name) {
+    name.clear();
+    appendXmlDecoded(name, text);
+    if (name.find('%') == std::string::npos) {
+        return !breaksRows(name);
+    }
+    static std::string decoded;
+    decoded.assign(name);
+    bool clean = urlDecode(decoded) == 0;
+    if (!breaksRows(decoded)) {
+        name.swap(decoded);
+    } else {
+        clean = false;
+    }
+    return clean;
+}
+
+// The artist or album folder of the last path split, as the path wrote it and as decoded:
+// most tracks lie in the folders of the track before.
+struct DecodedFolder {
+    std::string text;
+    std::string name;
+    std::string sjis;
+    bool clean = true;
+};
+
+}  // namespace
+
 void splitMusicPath(std::string_view relativePath) {
+    static DecodedFolder lastFolders[2];
     std::size_t at = 0;
-    for (const Component& component : kComponents) {
+    for (std::size_t index = 0; index < 3; ++index) {
+        const Component& component = kComponents[index];
         at = relativePath.find_first_not_of('/', at);
         if (at == std::string_view::npos) {
             return;
         }
         std::size_t end = std::min(relativePath.find('/', at), relativePath.size());
+        const std::string_view text = relativePath.substr(at, end - at);
         std::string& name = trackRecord.*component.utf8;
-        name.clear();
-        appendXmlDecoded(name, relativePath.substr(at, end - at));
-        std::string decoded = name;
-        bool clean = urlDecode(decoded) == 0;
-        if (decoded.find_first_of(kBreaksRows) == std::string::npos) {
-            name.swap(decoded);
+        bool clean;
+        if (!component.sjis) {
+            clean = decodeComponent(text, name);
         } else {
-            // A name stands in a list row: a line feed in it would split the row, and a
-            // Ctrl-Z would end the list for whoever reads it back. Such an escape is not
-            // decoded, like a malformed one.
-            clean = false;
+            DecodedFolder& last = lastFolders[index];
+            if (text != last.text) {
+                last.text.assign(text);
+                last.clean = decodeComponent(text, last.name);
+                last.sjis = folderNameToShiftJis(last.name);
+            }
+            name = last.name;
+            trackRecord.*component.sjis = last.sjis;
+            clean = last.clean;
         }
         if (!clean) {
             appendErrorNote(component.noteWord);
-        }
-        if (component.sjis) {
-            trackRecord.*component.sjis = folderNameToShiftJis(name);
         }
         at = end;
     }

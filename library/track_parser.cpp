@@ -17,7 +17,7 @@ struct KeyRule {
     std::string TrackRecord::*field;
 };
 
-const KeyRule kKeyRules[] = {
+constexpr KeyRule kKeyRules[] = {
     {"Name", Value::text, &TrackRecord::name},
     {"Artist", Value::text, &TrackRecord::artist},
     {"Album Artist", Value::text, &TrackRecord::albumArtist},
@@ -35,13 +35,34 @@ const KeyRule kKeyRules[] = {
     {"Compilation", Value::compilation, nullptr},
 };
 
+// The rules by the length of their key, in table order. Every entry line of every track
+// comes here, and most keys of a track have no rule: their length alone settles that.
+constexpr std::size_t kLongestRuleKey = 12;
+
+// Built at compile time, so that a rule with a longer key, or a fifth of one length, fails
+// to compile rather than write past the table.
+struct RulesByLength {
+    const KeyRule* rules[kLongestRuleKey + 1][4] = {};
+    std::size_t count[kLongestRuleKey + 1] = {};
+
+    constexpr RulesByLength() {
+        for (const KeyRule& rule : kKeyRules) {
+            std::size_t length = rule.key.size();
+            rules[length][count[length]++] = &rule;
+        }
+    }
+};
+
 }  // namespace
 
 void parseTrackLine(std::string_view key, std::string_view line) {
-    for (const KeyRule& rule : kKeyRules) {
-        // Every entry line of every track comes here: comparing lengths and first bytes
-        // settles nearly all of the fifteen comparisons without a call.
-        if (key.size() != rule.key.size() || key[0] != rule.key[0] || key != rule.key) {
+    static constexpr RulesByLength byLength{};
+    if (key.size() > kLongestRuleKey) {
+        return;
+    }
+    for (std::size_t i = 0; i < byLength.count[key.size()]; ++i) {
+        const KeyRule& rule = *byLength.rules[key.size()][i];
+        if (key[0] != rule.key[0] || key != rule.key) {
             continue;
         }
         switch (rule.value) {

@@ -10,7 +10,13 @@ bool isLeadByte(unsigned char byte) {
 }
 
 bool onlyDotsAndBlanks(const std::string& name) {
-    return name.find_first_not_of(". ") == std::string::npos;
+    // A plain loop: find_first_not_of looks each byte up in its set with a call.
+    for (char c : name) {
+        if (c != '.' && c != ' ') {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool holdsSeparator(const std::string& name, bool doubleByte) {

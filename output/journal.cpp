@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "output/folder_names.h"
 #include "platform/files.h"
@@ -19,7 +20,7 @@ struct JournalFile {
 JournalFile journal;
 
 // FNV-1a: cheap, and any torn byte changes it.
-std::uint32_t checksum(const std::string& bytes, std::size_t from, std::size_t to,
+std::uint32_t checksum(const char* bytes, std::size_t from, std::size_t to,
                        std::uint32_t hash = 2166136261u) {
     for (std::size_t i = from; i < to; ++i) {
         hash = (hash ^ static_cast<unsigned char>(bytes[i])) * 16777619u;
@@ -43,6 +44,42 @@ std::size_t textsOf(char mode) {
     }
 }
 
+// Puts the record of `count` texts into `out`, which keeps its capacity from record to
+// record: every merge of a run writes one.
+void recordBytesInto(std::string& out, char mode, char kind, const std::string_view* texts,
+                     std::size_t count) {
+    std::size_t bodySize = 0;
+    out.assign({mode, kind});
+    for (std::size_t i = 0; i < count; ++i) {
+        char digits[24];
+        char* end = digits + sizeof digits;
+        char* at = end;
+        std::size_t size = texts[i].size();
+        do {
+            *--at = static_cast<char>('0' + size % 10);
+            size /= 10;
+        } while (size != 0);
+        out += ',';
+        out.append(at, static_cast<std::size_t>(end - at));
+        bodySize += texts[i].size();
+    }
+    out += ',';
+    std::uint32_t sum = checksum(out.data(), 0, out.size());
+    const std::size_t sumAt = out.size();
+    out.resize(sumAt + 9 + bodySize);
+    char* body = &out[sumAt + 9];
+    for (std::size_t i = 0; i < count; ++i) {
+        sum = checksum(texts[i].data(), 0, texts[i].size(), sum);
+        std::memcpy(body, texts[i].data(), texts[i].size());
+        body += texts[i].size();
+    }
+    static const char kHexDigits[] = "0123456789abcdef";
+    for (int digit = 7; digit >= 0; --digit, sum >>= 4) {
+        out[sumAt + static_cast<std::size_t>(digit)] = kHexDigits[sum & 0xF];
+    }
+    out[sumAt + 8] = '\n';
+}
+
 }  // namespace
 
 void breakJournal() {
@@ -51,18 +88,13 @@ void breakJournal() {
 }
 
 std::string journalRecordBytes(char mode, char kind, const std::string* texts, std::size_t count) {
-    std::string header{mode, kind};
-    std::string body;
-    for (std::size_t i = 0; i < count; ++i) {
-        header += ',' + std::to_string(texts[i].size());
-        body += texts[i];
+    std::string_view views[4];
+    for (std::size_t i = 0; i < count && i < 4; ++i) {
+        views[i] = texts[i];
     }
-    header += ',';
-    char sum[9];
-    std::snprintf(
-        sum, sizeof sum, "%08x",
-        static_cast<unsigned>(checksum(body, 0, body.size(), checksum(header, 0, header.size()))));
-    return header + sum + '\n' + body;
+    std::string bytes;
+    recordBytesInto(bytes, mode, kind, views, std::min<std::size_t>(count, 4));
+    return bytes;
 }
 
 bool readJournalRecord(const std::string& bytes, std::size_t at, JournalRecord& record) {
@@ -99,7 +131,7 @@ bool readJournalRecord(const std::string& bytes, std::size_t at, JournalRecord& 
     const std::size_t bodyStart = lineEnd + 1;
     const std::size_t bodyEnd = bytes.size() - left;
     const std::uint32_t expected =
-        checksum(bytes, bodyStart, bodyEnd, checksum(bytes, at, sumStart));
+        checksum(bytes.data(), bodyStart, bodyEnd, checksum(bytes.data(), at, sumStart));
     const std::string sum = bytes.substr(sumStart, 8);
     if (sum.find_first_not_of("0123456789abcdef") != std::string::npos ||
         std::strtoul(sum.c_str(), nullptr, 16) != expected) {
@@ -137,18 +169,35 @@ bool isJournalAlbumPath(const std::string& path) {
     return isJournalListPath(path + "/list.csv") && std::count(path.begin(), path.end(), '/') == 2;
 }
 
-bool appendJournal(const std::string& record) {
+bool openJournal() {
     if (journal.broken) {
         return false;
     }
     if (!journal.file) {
         journal.file = platform::openFile(kJournalName, "wb");
     }
-    if (!journal.file || !platform::writeFile(journal.file, record.data(), record.size())) {
+    if (!journal.file) {
         breakJournal();
         return false;
     }
     return true;
+}
+
+bool appendJournal(const std::string& record) {
+    if (!openJournal()) {
+        return false;
+    }
+    if (!platform::writeFile(journal.file, record.data(), record.size())) {
+        breakJournal();
+        return false;
+    }
+    return true;
+}
+
+bool appendJournalRecord(char mode, char kind, const std::string_view* texts, std::size_t count) {
+    static std::string record;
+    recordBytesInto(record, mode, kind, texts, count);
+    return appendJournal(record);
 }
 
 bool flushJournal() {

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 inline constexpr const char* kJournalName = "bunkai.journal";
 
@@ -47,6 +48,14 @@ bool isJournalAlbumPath(const std::string& path);
 // Appends `record`, opening the journal afresh on the first append of a run. False when the
 // journal is broken or breaks now.
 bool appendJournal(const std::string& record);
+
+// Opens the journal afresh as the first append of a run does, unless it is open already.
+// False when the journal is broken or breaks now.
+bool openJournal();
+
+// Appends the record of `count` texts (up to four), as journalRecordBytes gives it: the
+// same as appendJournal(journalRecordBytes(...)), without a string made for each text.
+bool appendJournalRecord(char mode, char kind, const std::string_view* texts, std::size_t count);
 
 // Pushes what was appended to the disk. False (and the journal broken) when that fails.
 bool flushJournal();

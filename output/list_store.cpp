@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
@@ -45,6 +46,9 @@ struct StoredList {
     // written: a list whose rows come out the same is not written again.
     std::string onDisk;
     bool onDiskKnown = false;
+    // The rows are those read from the file, which holds them exactly as they would be
+    // written: the list need not even be put together to know it is unchanged.
+    bool rowsAsOnDisk = false;
 };
 
 struct Store {
@@ -100,30 +104,55 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
     list->kind = kind;
     // The error list keeps the order in which its rows were met.
     list->inKeyOrder = kind != ListKind::errors;
-    std::vector<std::string> rows = listRows(content);
-    list->rowCount = rows.size();
+    // The rows (the non-blank lines) go straight from the text into the map, each copied
+    // once with its line end.
     const std::string* previousKey = nullptr;
-    for (std::string& row : rows) {
-        if (!list->inKeyOrder) {
-            break;
+    bool blankLines = false;
+    for (std::size_t start = 0, end; start < content.size(); start = end + 1) {
+        end = std::min(content.find('\n', start), content.size());
+        if (end == start) {
+            blankLines = true;
+            continue;
         }
+        ++list->rowCount;
+        if (!list->inKeyOrder) {
+            continue;
+        }
+        std::string row;
+        row.reserve(end - start + 1);
+        row.assign(content, start, end - start);
         std::string key = rowKey(row);
         if (previousKey && compareKeys(*previousKey, key) > 0) {
             list->inKeyOrder = false;
-            break;
+            continue;
         }
         row += '\n';
         previousKey =
             &list->rows.emplace_hint(list->rows.end(), std::move(key), std::move(row))->first;
     }
     if (!list->inKeyOrder) {
+        // The text keeps its rows as they are, each ended by a line end, without its blank
+        // lines.
         list->rows.clear();
-        for (const std::string& row : listRows(content)) {
-            list->text += row;
+        if (!blankLines) {
+            list->text = content;
+        } else {
+            list->text.reserve(content.size());
+            for (std::size_t start = 0, end; start < content.size(); start = end + 1) {
+                end = std::min(content.find('\n', start), content.size());
+                list->text.append(content, start, end - start);
+                if (end > start) {
+                    list->text += '\n';
+                }
+            }
+        }
+        if (!list->text.empty() && list->text.back() != '\n') {
             list->text += '\n';
         }
     }
     list->onDiskKnown = asStored;
+    list->rowsAsOnDisk =
+        asStored && list->inKeyOrder && !blankLines && (content.empty() || content.back() == '\n');
     if (asStored) {
         list->onDisk = std::move(content);
     }
@@ -199,17 +228,30 @@ void applyMerge(StoredList& list, const std::string& newRow, const std::string& 
     }
     store.rowsHeld = store.rowsHeld + list.rowCount - before;
     list.changed = true;
+    list.rowsAsOnDisk = false;
     if (list.kind == ListKind::tracks) {
         list.unsaved.emplace_back(newRow, newKey);
     }
 }
 
+// True when merging `newRow` into `list` would leave its rows as they are: the list is in
+// key order and holds exactly that row for its key.
+bool changesNothing(const StoredList& list, const std::string& newRow, const std::string& newKey) {
+    if (list.kind == ListKind::errors || !list.inKeyOrder) {
+        return false;
+    }
+    auto equal = list.rows.equal_range(newKey);
+    return equal.first != equal.second && std::next(equal.first) == equal.second &&
+           equal.first->second == newRow;
+}
+
 // Journals a merge into a list; an index row waiting for its folder has the folder too.
 bool journalRecord(char mode, ListKind kind, const std::string& path, const std::string& key,
                    const std::string& row, const std::string* folder) {
-    const std::string texts[4] = {path, key, row, folder ? *folder : std::string()};
+    const std::string_view texts[4] = {path, key, row,
+                                       folder ? std::string_view(*folder) : std::string_view()};
     const char kindCode = kind == ListKind::tracks ? 'T' : kind == ListKind::errors ? 'R' : 'I';
-    return appendJournal(journalRecordBytes(mode, kindCode, texts, folder ? 4 : 3));
+    return appendJournalRecord(mode, kindCode, texts, folder ? 4 : 3);
 }
 
 bool holdsKey(const StoredList& list, const std::string& key) {
@@ -238,6 +280,11 @@ std::string listText(const StoredList& list) {
 // Writes one list; on failure, hands back the track rows it could not keep.
 bool writeList(StoredList& list, std::vector<std::pair<std::string, std::string>>& homeless) {
     if (!list.changed) {
+        return true;
+    }
+    if (list.rowsAsOnDisk) {
+        list.changed = false;
+        list.unsaved.clear();
         return true;
     }
     std::string text = listText(list);
@@ -415,10 +462,26 @@ bool mergeListRow(const std::string& listPath, const std::string& newRow, const 
         }
         return false;
     }
-    if (!store.replaying) {
-        journalRecord(mode, kind, listPath, newKey, newRow, nullptr);
+    if (changesNothing(*list, newRow, newKey)) {
+        // A rerun merges every track row again into a list that holds it already. Such a
+        // merge leaves the rows as they are, and replayed it would too, so it is not
+        // journaled; the journal is still opened, so that a run that cannot keep one says so
+        // as before. The list counts as changed all the same: a list stored otherwise than
+        // this program stores it is written again, and its track rows go to the error list
+        // if that fails.
+        if (!store.replaying) {
+            openJournal();
+        }
+        list->changed = true;
+        if (list->kind == ListKind::tracks) {
+            list->unsaved.emplace_back(newRow, newKey);
+        }
+    } else {
+        if (!store.replaying) {
+            journalRecord(mode, kind, listPath, newKey, newRow, nullptr);
+        }
+        applyMerge(*list, newRow, newKey);
     }
-    applyMerge(*list, newRow, newKey);
     ++store.mergesSinceCheckpoint;
     return true;
 }
@@ -430,12 +493,13 @@ bool journalIndexRow(const std::string& listPath, const std::string& row, const 
 }
 
 void journalPicture(const std::string& albumFolderPath, const std::string& musicFilePath) {
-    const std::string texts[2] = {albumFolderPath, musicFilePath};
-    appendJournal(journalRecordBytes('P', 'A', texts, 2));
+    const std::string_view texts[2] = {albumFolderPath, musicFilePath};
+    appendJournalRecord('P', 'A', texts, 2);
 }
 
 void journalPictureDone(const std::string& albumFolderPath) {
-    appendJournal(journalRecordBytes('D', 'A', &albumFolderPath, 1));
+    const std::string_view text = albumFolderPath;
+    appendJournalRecord('D', 'A', &text, 1);
 }
 
 void recoverLists() {
@@ -489,6 +553,12 @@ bool finishLists() {
         closeJournal();
     }
     bool succeeded = allWritten && !journalEverBroken();
+    // The rows of the finished run are let go only when a later run in the same process
+    // finishes: a process ends right after its run, and handing some hundred thousand rows
+    // back to the allocator one by one would cost a twentieth of the run.
+    static Store* finished = nullptr;
+    delete finished;
+    finished = new Store(std::move(store));
     beginLists();
     return succeeded;
 }

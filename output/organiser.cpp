@@ -67,6 +67,25 @@ bool makeIndexedFolder(const std::string& parent, const std::string& name,
     return true;
 }
 
+// The album list of the last track that got as far as its folders, by the names that led to it.
+// Most tracks follow another of their album, and a folder once tried gives the same path to
+// every later track: such a track skips the look-ups and the rows its folders would get.
+struct LastFolders {
+    bool known = false;
+    bool isCompilation = false;
+    std::string artistFolderSjis;
+    std::string albumFolderSjis;
+    std::string albumListPath;
+};
+
+LastFolders lastFolders;
+
+bool sameFoldersAsLast(const TrackRecord& track) {
+    return lastFolders.known && track.isCompilation == lastFolders.isCompilation &&
+           track.albumFolderSjis == lastFolders.albumFolderSjis &&
+           track.artistFolderSjis == lastFolders.artistFolderSjis;
+}
+
 // What placing a track did, for the record's flags.
 struct Placement {
     bool albumFolderCreated = false;
@@ -104,6 +123,14 @@ Placement placeTrack(const TrackRecord& track) {
         return placement;
     }
 
+    if (sameFoldersAsLast(track)) {
+        if (track.fileName.empty() ||
+            !mergeListRow(lastFolders.albumListPath, row, track.fileName, ListKind::tracks)) {
+            mergeIntoErrorList(track, row, placement);
+        }
+        return placement;
+    }
+
     std::string artistPath;
     if (track.isCompilation) {
         makeIndexedFolder("Music", kCompilationsFolder, "list.csv",
@@ -120,9 +147,14 @@ Placement placeTrack(const TrackRecord& track) {
         artistPath, windowsFolderName(track.albumFolderSjis), artistPath + "/list.csv",
         indexRow(track.albumFolder, track.album), track.albumFolder, albumPath, &track.location);
 
+    lastFolders.known = true;
+    lastFolders.isCompilation = track.isCompilation;
+    lastFolders.artistFolderSjis = track.artistFolderSjis;
+    lastFolders.albumFolderSjis = track.albumFolderSjis;
+    lastFolders.albumListPath = albumPath + "/list.csv";
     if (track.fileName.empty()) {
         mergeIntoErrorList(track, row, placement);
-    } else if (!mergeListRow(albumPath + "/list.csv", row, track.fileName, ListKind::tracks)) {
+    } else if (!mergeListRow(lastFolders.albumListPath, row, track.fileName, ListKind::tracks)) {
         // The album's list could not take the row (no folder, a refused name, a write
         // error): keep the track in the error list rather than lose it.
         mergeIntoErrorList(track, row, placement);
@@ -139,6 +171,7 @@ Placement placeTrack(const TrackRecord& track) {
 
 void beginOrganising() {
     foldersTried.clear();
+    lastFolders = LastFolders();
     platform::forgetEntryNames();
 }
 

@@ -168,14 +168,18 @@ std::FILE* createReplacementFile(const std::string& target, std::string& replace
     }
     // The process id keeps runs apart; a name left by an earlier process with the same id
     // is passed over.
+    static const std::string processId = std::to_string(::getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        replacementPath = target + '.' + std::to_string(::getpid()) + '-' +
-                          std::to_string(attempt) + ".bunkai-new";
+        replacementPath = target + '.' + processId + '-' + std::to_string(attempt) + ".bunkai-new";
         int descriptor = openOwnFile(replacementPath, O_WRONLY | O_CREAT | O_EXCL);
         if (descriptor >= 0) {
             std::FILE* file = adoptRegularFile(descriptor, "wb", false);
             if (!file) {
                 removeFile(replacementPath);
+            } else {
+                // Its writers hand over whole texts and pictures: a stream buffer would only
+                // cost a copy, and a system call to size it.
+                std::setvbuf(file, nullptr, _IONBF, 0);
             }
             return file;
         }

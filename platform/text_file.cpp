@@ -61,8 +61,11 @@ TextRead readTextFile(const std::string& path, std::string& content, bool* asSto
     if (!file) {
         return errno == ENOENT ? TextRead::missing : TextRead::failed;
     }
+    // A rerun reads every list: each is read in large blocks straight from the file, through
+    // one block buffer for all of them, with no stream buffer between.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    static std::vector<char> block(1 << 16);
     std::string raw;
-    std::vector<char> block(1 << 16);
     std::size_t got;
     while ((got = std::fread(block.data(), 1, block.size(), file)) > 0) {
         raw.append(block.data(), got);
