@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <system_error>
 
@@ -88,32 +89,24 @@ std::string treeText(const std::string& folder) {
 }
 
 std::string listFormatFault(const std::string& bytes, bool trackRows) {
-    for (std::size_t start = 0; start < bytes.size();) {
-        const std::size_t end = bytes.find('\n', start);
-        if (end == std::string::npos || end == start || bytes[end - 1] != '\r' ||
-            end - 1 == start) {
-            return "a line not ended by CR LF, or blank: " + bytes.substr(start, end - start);
-        }
-        const std::string row = bytes.substr(start, end - 1 - start);
-        start = end + 1;
+    static const std::regex lengths("([0-9]{1,9}),([0-9]{1,9}),");
+    std::istringstream lines(bytes);
+    for (std::string row; std::getline(lines, row);) {
+        std::smatch match;
         std::size_t at = 0;
-        std::size_t lengths[2] = {0, 0};
-        bool fine = true;
-        for (std::size_t& length : lengths) {
-            const std::size_t digits = row.find_first_not_of("0123456789", at);
-            fine = fine && digits != at && digits != std::string::npos && row[digits] == ',' &&
-                   digits - at < 10;
-            length = fine ? std::stoul(row.substr(at, digits - at)) : 0;
-            at = digits + 1;
+        bool fine = !row.empty() && row.back() == '\r' && row.size() > 1 && !lines.eof() &&
+                    std::regex_search(row, match, lengths, std::regex_constants::match_continuous);
+        row.pop_back();
+        if (fine) {
+            at = match.length(0) + std::stoul(match[1]);
+            fine = at < row.size() && row[at] == ',';
+            at += 1 + std::stoul(match[2]);
         }
-        at += lengths[0];
-        fine = fine && at < row.size() && row[at] == ',';
-        at += 1 + lengths[1];
-        const std::size_t commas =
-            at < row.size() ? std::count(row.begin() + at, row.end(), ',') : 0;
-        if (!fine ||
-            (trackRows ? at >= row.size() || row[at] != ',' || commas < 12 : at != row.size())) {
-            return "a row not in the list format: " + row;
+        // Track rows go on with "," and at least twelve more columns (values may hold commas).
+        if (!fine || (trackRows ? at >= row.size() || row[at] != ',' ||
+                                      std::count(row.begin() + at, row.end(), ',') < 12
+                                : at != row.size())) {
+            return "a row not in the list format, or not ended by CR LF: " + row;
         }
     }
     return "";
