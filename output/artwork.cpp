@@ -151,6 +151,10 @@ class PictureScanner {
         examined_ = 0;
         const std::size_t wanted = static_cast<std::size_t>(
             std::min<long long>(static_cast<long long>(blockSize_), unread_));
+        if (moved_ && !platform::seekFile(music_, bytesRead())) {
+            return false;
+        }
+        moved_ = false;
         const std::size_t got =
             wanted == 0 ? 0 : std::fread(buffer_.data() + filled_, 1, wanted, music_);
         filled_ += got;
@@ -231,6 +235,9 @@ class PictureScanner {
     }
 
     bool copyFromFile(const Picture& picture, std::FILE* out) {
+        // This moves the file's position: a scan resumed for the other picture must first
+        // go back to where it stopped.
+        moved_ = true;
         long long remaining = picture.end - picture.start;
         std::vector<unsigned char> block(blockSize_);
         bool ok = platform::seekFile(music_, picture.start);
@@ -252,6 +259,7 @@ class PictureScanner {
     std::size_t filled_ = 0;    // bytes of buffer_ holding file data
     std::size_t examined_ = 0;  // positions before this have been searched
     bool atEnd_ = false;
+    bool moved_ = false;  // the file's position is elsewhere than bytesRead()
     Picture png_;
     Picture jpeg_;
 };

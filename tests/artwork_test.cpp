@@ -100,6 +100,16 @@ TEST(ExtractArtwork, FindsThePictureInRawBytes) {
     }
 }
 
+// A PNG too long to keep in memory is read again to be copied; when it then cannot be put in
+// place, the scan for the JPEG goes on where it stopped.
+TEST(ExtractArtwork, JpegAfterALongPngThatCannotBeWritten) {
+    ScopedTempFolder folder;
+    makeFolders("img.png");
+    writeFile("music", png(std::string(65 << 20, 'x')) + std::string(1 << 20, 'a') + jpeg("after"));
+    EXPECT_EQ(extractArtwork("music", folder.path()), 0);
+    EXPECT_EQ(readFile("img.jpg"), jpeg("after"));
+}
+
 // A picture that cannot be written whole, whichever file operation fails, is a failure
 // and leaves the picture already there as it was, and no other file.
 TEST(ExtractArtwork, PictureThatCannotBeWrittenIsRemoved) {
