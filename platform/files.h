@@ -103,9 +103,9 @@ std::FILE* openMusicFile(const std::string& localPath, long long& size);
 // createReplacementFile, replaceFile, removeFile, writeFile, flushFile and closeFile (and of
 // those that commitReplacementFile makes). After planFileFault(fault, n), the n-th of them
 // from then on either fails at once with errno ENOSPC (`fail`), or ends the process with
-// kStoppedByFault before it is made (`stop`), leaving the disk as a power cut or a kill
-// would: what earlier operations handed to the system, without what stdio buffers still
-// held. n = 0 plans nothing; the count starts again at every call.
+// kStoppedByFault before it is made (`stop`), leaving the disk as a kill would: what earlier
+// operations handed to the system, without what stdio buffers still held. n = 0 plans
+// nothing; the count starts again at every call.
 enum class FileFault { fail, stop };
 inline constexpr int kStoppedByFault = 86;
 void planFileFault(FileFault fault, long long operation);
