@@ -36,6 +36,14 @@ bool fileOperationAllowed() {
 }
 
 bool writeFile(std::FILE* file, const void* data, std::size_t size) {
+    if (operationsCounted + 1 == plannedOperation) {
+        // A disk that fills up takes what still fits, and a kill during a write leaves what
+        // the system took: a write planned to fail or stop writes half of its bytes first.
+        std::fwrite(data, 1, size / 2, file);
+        if (plannedFault == FileFault::stop) {
+            std::fflush(file);
+        }
+    }
     return fileOperationAllowed() && std::fwrite(data, 1, size, file) == size;
 }
 

@@ -102,10 +102,12 @@ std::FILE* openMusicFile(const std::string& localPath, long long& size);
 // its file operations in turn. The operations counted are the calls of makeFolder, openFile,
 // createReplacementFile, replaceFile, removeFile, writeFile, flushFile and closeFile (and of
 // those that commitReplacementFile makes). After planFileFault(fault, n), the n-th of them
-// from then on either fails at once with errno ENOSPC (`fail`), or ends the process with
+// from then on either fails with errno ENOSPC (`fail`), or ends the process with
 // kStoppedByFault before it is made (`stop`), leaving the disk as a kill would: what earlier
-// operations handed to the system, without what stdio buffers still held. n = 0 plans
-// nothing; the count starts again at every call.
+// operations handed to the system, without what stdio buffers still held. A write planned
+// to fail or stop writes half of its bytes first, handed to the system when it stops, as a
+// disk that fills up or a kill during the write leaves them. n = 0 plans nothing; the count
+// starts again at every call.
 enum class FileFault { fail, stop };
 inline constexpr int kStoppedByFault = 86;
 void planFileFault(FileFault fault, long long operation);
