@@ -14,22 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "tools/check_hex.h"
+
 // The file itself, not a copy of its logic, so the check covers exactly what is built.
 #include "encoding/letter_case.cpp"
 
 namespace {
 
 int mismatches = 0;
-
-std::string hex(const std::string& bytes) {
-    std::string text;
-    for (const unsigned char byte : bytes) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02X", byte);
-        text += pair;
-    }
-    return text;
-}
 
 std::string to932(const std::wstring& wide) {
     const int length = static_cast<int>(wide.size());

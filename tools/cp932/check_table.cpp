@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/check_hex.h"
+
 // The file itself, not a copy of its logic, so the check covers exactly what is built.
 #include "platform/code_page_posix.cpp"
 
@@ -16,16 +18,6 @@ namespace {
 
 int mismatches = 0;
 long long checked = 0;
-
-std::string hex(const std::string& bytes) {
-    std::string text;
-    for (const unsigned char byte : bytes) {
-        char pair[4];
-        std::snprintf(pair, sizeof pair, "%02X ", byte);
-        text += pair;
-    }
-    return text;
-}
 
 std::string windowsWideTo932(const std::wstring& wide) {
     if (wide.empty()) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/check_hex.h"
+
 // The files themselves, not copies of their logic, so the check covers exactly what is
 // built. The Windows build's function is renamed to stand beside the other.
 #define composeNfc windowsComposeNfc
@@ -22,16 +24,6 @@ namespace {
 
 int mismatches = 0;
 long long checked = 0;
-
-std::string hex(const std::string& bytes) {
-    std::string text;
-    for (const unsigned char byte : bytes) {
-        char pair[4];
-        std::snprintf(pair, sizeof pair, "%02X ", byte);
-        text += pair;
-    }
-    return text;
-}
 
 void check(const std::string& input) {
     ++checked;
