@@ -4,6 +4,7 @@
 #include "platform/files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -266,13 +267,26 @@ class PictureScanner {
 
 enum class WriteResult { written, notCreated, failed };
 
-// Writes `picture` to `picturePath` through a new file beside it that is then moved into
-// place: a run stopped at any moment leaves either no picture or a whole one, never a
-// truncated one, and nothing planted at the temporary name is written through. On failure
-// the temporary file is removed and `picturePath` is left as it was: notCreated when the
-// temporary file cannot be made or moved there, failed when it could not be filled.
+// Writes `picture` to `picturePath`. Where nothing stands yet (the album folder is new), it is
+// created under its name at once: a run stopped while writing it leaves the picture's
+// journal record without its end, and the next run extracts it again. Anything standing
+// there is replaced through a new file beside it that is then moved into place, so that it
+// stays whole until then, and nothing planted at the temporary name is written through. On
+// failure what was written is removed and `picturePath` is left as it was: notCreated when
+// the file cannot be made or moved there, failed when it could not be filled.
 WriteResult writePicture(PictureScanner& scanner, const Picture& picture,
                          const std::string& picturePath) {
+    if (std::FILE* out = platform::createNewFile(picturePath)) {
+        const bool copied = scanner.copy(picture, out);
+        if (platform::closeFile(out) && copied) {
+            return WriteResult::written;
+        }
+        platform::removeFile(picturePath);
+        return WriteResult::failed;
+    }
+    if (errno != EEXIST) {
+        return WriteResult::notCreated;
+    }
     std::string temporaryPath;
     std::FILE* out = platform::createReplacementFile(picturePath, temporaryPath);
     if (!out) {

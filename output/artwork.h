@@ -19,9 +19,11 @@ constexpr std::size_t kArtworkBlockSize = std::size_t{1} << 17;
 //  - Otherwise a JPEG runs from a JFIF header (FF D8 FF E0 ?? ?? "JFIF" 00) to the end of
 //    the first FF D9 after the first such header; the last header before that FF D9 is the
 //    start. It is written as "img.jpg". JPEGs without a JFIF header (Exif) are not found.
-// The music file is read no further than the size it had when it was opened. The picture
-// goes to a temporary file beside it ("img.png.bunkai-new") that is then moved over any
-// existing picture of the same name, so an interrupted run never leaves a partial picture.
+// The music file is read no further than the size it had when it was opened. Where no file
+// of its name stands, the picture is created under its name; a run stopped meanwhile leaves
+// its journal record for the next run to extract it again. An existing picture of the same
+// name is replaced through a temporary file beside it ("img.png.bunkai-new") that is then
+// moved over it, so that it stays whole until the new one is.
 // If "img.png" cannot be created, the JPEG is tried instead. Returns 0 when a picture file
 // was written, -1 otherwise: no picture, an unreadable music file, or a picture that could
 // not be written completely, in which case the temporary file is removed and the old

@@ -38,6 +38,7 @@ std::size_t textsOf(char mode) {
         case 'P':
             return 2;
         case 'D':
+        case 'W':
             return 1;
         default:
             return 0;

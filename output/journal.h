@@ -7,9 +7,10 @@
 // may stand in them; the checksum (eight hexadecimal digits) covers the header before it and
 // the texts. Modes: N a row merged into an index or track list, E a row added to the error
 // list, F an index row that waits for its folder, P a picture to be extracted, D a picture
-// done. Kinds: I, T, R for index, track and error-list rows, A for pictures. Texts: N and E
-// have the list's path, the key and the row; F also the folder's path; P the album folder's
-// path and the music file's; D the album folder's path.
+// done, W a list of a folder the run made, about to be written under its own name. Kinds: I,
+// T, R for index, track and error-list rows and lists, A for pictures. Texts: N and E have
+// the list's path, the key and the row; F also the folder's path; P the album folder's path
+// and the music file's; D the album folder's path; W the list's path.
 #pragma once
 
 #include <cstddef>

@@ -49,6 +49,9 @@ struct StoredList {
     // The rows are those read from the file, which holds them exactly as they would be
     // written: the list need not even be put together to know it is unchanged.
     bool rowsAsOnDisk = false;
+    // The list of a folder this run made, not written yet: it goes under its own name at
+    // once, without a temporary file and a move.
+    bool fresh = false;
 };
 
 struct Store {
@@ -69,6 +72,9 @@ struct Store {
     // Lists of such folders, not yet known by their folder's identity. Their identities
     // are only looked up when a path that is not known asks for a list.
     std::vector<StoredList*> unidentified;
+    // Lists that the journal being replayed says were being written under their own names:
+    // a last row without its line end was cut short by the interruption.
+    std::unordered_set<std::string> cutLists;
 };
 
 Store store;
@@ -98,6 +104,12 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
     bool asStored = false;
     if (platform::readTextFile(path, content, &asStored) == platform::TextRead::failed) {
         return nullptr;
+    }
+    if (!content.empty() && content.back() != '\n' && store.cutLists.count(path)) {
+        // Its rows are all in the journal, the cut one too.
+        const std::size_t lastEnd = content.rfind('\n');
+        content.erase(lastEnd == std::string::npos ? 0 : lastEnd + 1);
+        asStored = false;
     }
     auto list = std::make_unique<StoredList>();
     list->path = path;
@@ -169,6 +181,7 @@ StoredList* findList(const std::string& path, ListKind kind) {
         auto made = std::make_unique<StoredList>();
         made->path = path;
         made->kind = kind;
+        made->fresh = true;
         StoredList* list = made.get();
         store.lists.push_back(std::move(made));
         store.byPath.emplace(path, list);
@@ -245,13 +258,16 @@ bool changesNothing(const StoredList& list, const std::string& newRow, const std
            equal.first->second == newRow;
 }
 
+char kindCode(ListKind kind) {
+    return kind == ListKind::tracks ? 'T' : kind == ListKind::errors ? 'R' : 'I';
+}
+
 // Journals a merge into a list; an index row waiting for its folder has the folder too.
 bool journalRecord(char mode, ListKind kind, const std::string& path, const std::string& key,
                    const std::string& row, const std::string* folder) {
     const std::string_view texts[4] = {path, key, row,
                                        folder ? std::string_view(*folder) : std::string_view()};
-    const char kindCode = kind == ListKind::tracks ? 'T' : kind == ListKind::errors ? 'R' : 'I';
-    return appendJournalRecord(mode, kindCode, texts, folder ? 4 : 3);
+    return appendJournalRecord(mode, kindCode(kind), texts, folder ? 4 : 3);
 }
 
 bool holdsKey(const StoredList& list, const std::string& key) {
@@ -277,8 +293,10 @@ std::string listText(const StoredList& list) {
     return text;
 }
 
-// Writes one list; on failure, hands back the track rows it could not keep.
-bool writeList(StoredList& list, std::vector<std::pair<std::string, std::string>>& homeless) {
+// Writes one list; on failure, hands back the track rows it could not keep. A fresh list
+// goes under its own name at once when `freshInPlace`.
+bool writeList(StoredList& list, std::vector<std::pair<std::string, std::string>>& homeless,
+               bool freshInPlace) {
     if (!list.changed) {
         return true;
     }
@@ -293,7 +311,8 @@ bool writeList(StoredList& list, std::vector<std::pair<std::string, std::string>
         list.unsaved.clear();
         return true;
     }
-    if (platform::replaceTextFile(list.path, text)) {
+    if (platform::writeTextFile(list.path, text, list.fresh && freshInPlace)) {
+        list.fresh = false;
         list.changed = false;
         list.unsaved.clear();
         // The file holds the new text now; rather than keep a second copy of it, the list is
@@ -333,12 +352,32 @@ void forgetWrittenLists() {
     }
 }
 
+// A fresh list written under its own name and cut short by an interruption would keep a
+// cut row: the journal says first which lists are written so (W), and a replay reads them
+// without a last row that lacks its line end. The rows of a fresh list are all in the
+// journal, since its folder was made after the journal was last emptied. True when the
+// journal took the records, so that fresh lists may be written so; false when it is broken.
+bool journalFreshLists() {
+    bool any = false;
+    for (const auto& list : store.lists) {
+        if (list->fresh && list->changed && !list->rowsAsOnDisk) {
+            const std::string_view path = list->path;
+            if (!appendJournalRecord('W', kindCode(list->kind), &path, 1)) {
+                return false;
+            }
+            any = true;
+        }
+    }
+    return !any || flushJournal();
+}
+
 // Writes every changed list; true when all of them are on disk now, and no index list
 // refused a row.
 bool writeAllLists() {
     std::vector<std::pair<std::string, std::string>> homeless;
+    const bool freshInPlace = journalFreshLists();
     for (auto& list : store.lists) {
-        writeList(*list, homeless);
+        writeList(*list, homeless, freshInPlace);
     }
     if (!homeless.empty()) {
         std::vector<bool> failed;
@@ -353,7 +392,7 @@ bool writeAllLists() {
         std::vector<std::pair<std::string, std::string>> lost;
         for (std::size_t i = 0; i < store.lists.size(); ++i) {
             if (i >= failed.size() || !failed[i]) {
-                writeList(*store.lists[i], lost);
+                writeList(*store.lists[i], lost, false);
             }
         }
     }
@@ -378,6 +417,9 @@ void replayJournal(const std::string& bytes,
     JournalRecord record;
     for (std::size_t at = 0; readJournalRecord(bytes, at, record); at = record.end) {
         const std::string& path = record.texts[0];
+        if (record.mode == 'W') {
+            continue;  // read before the replay began
+        }
         if (record.mode == 'P' || record.mode == 'D') {
             for (auto it = pictures.begin(); it != pictures.end();) {
                 it = it->first == path ? pictures.erase(it) : it + 1;
@@ -508,10 +550,17 @@ void recoverLists() {
     }
     std::string bytes;
     readJournal(bytes);
+    JournalRecord record;
+    for (std::size_t at = 0; readJournalRecord(bytes, at, record); at = record.end) {
+        if (record.mode == 'W' && isJournalListPath(record.texts[0])) {
+            store.cutLists.insert(record.texts[0]);
+        }
+    }
     std::vector<std::pair<std::string, std::string>> pictures;
     store.replaying = true;
     replayJournal(bytes, pictures);
     store.replaying = false;
+    store.cutLists.clear();
     // The interrupted run made these folders and may have been stopped before their
     // pictures were whole.
     for (const auto& picture : pictures) {

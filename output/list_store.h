@@ -4,8 +4,9 @@
 // copies; a library with tens of thousands of tracks in one list (the error list of a
 // library of cloud tracks) would take hours. Instead each list is read once, rows are
 // merged into it in memory by exactly the rule of mergeRows, and the list is written back
-// whole, in one atomic step, at checkpoints and at the end of the run. Every list file thus
-// ends the run byte-identical to what merging row by row into the file would give.
+// whole at checkpoints and at the end of the run: an existing list in one atomic step, the
+// list of a folder the run made straight under its name. Every list file thus ends the run
+// byte-identical to what merging row by row into the file would give.
 //
 // Rows must not be lost when a run is interrupted: a folder that exists without its index
 // row would never get it from a later run, which adds index rows only for folders it
@@ -14,7 +15,10 @@
 // row of a folder is journaled, and flushed to disk, before the folder is made
 // (journalIndexRow), so that no moment of a run leaves a folder without a way to its row.
 // The cover picture of an album folder is journaled the same way (journalPicture), and a
-// replay extracts every picture that the interrupted run had not finished.
+// replay extracts every picture that the interrupted run had not finished. A list written
+// straight under its name may be cut short by an interruption; the journal names it first,
+// and a replay reads it without a last row that lacks its line end, then merges its rows
+// again from the journal.
 //
 // A list that cannot be written (a full disk, a list held open by another program) keeps
 // its rows in memory, to be tried again at the next checkpoint, and its records in the

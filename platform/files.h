@@ -43,6 +43,14 @@ std::FILE* openFile(const std::string& path, const char* mode);
 // is opened. `replacementPath` receives its path. nullptr when it cannot be created.
 std::FILE* createReplacementFile(const std::string& target, std::string& replacementPath);
 
+// Creates the file `path` for binary writing when nothing stands there yet: exclusively
+// (POSIX O_CREAT|O_EXCL|O_NOFOLLOW, Windows CREATE_NEW), with no link followed at any level.
+// Unlike a replacement file, it has its final name from the start, which saves a temporary
+// name and a move for each file of a folder the run has just made; a run stopped while
+// writing it leaves it cut short, for the next run to mend (see list_store.h). nullptr when it
+// cannot be created, with errno EEXIST when something stands at `path` already.
+std::FILE* createNewFile(const std::string& path);
+
 // Closes `file` from createReplacementFile and, when `complete` is true and the close
 // succeeds, moves it over `target` (see replaceFile; a link at `target` is replaced, not
 // followed). On any failure the replacement file is removed, `target` is left as it was, and
@@ -100,8 +108,8 @@ std::FILE* openMusicFile(const std::string& localPath, long long& size);
 
 // A seam for tests, which make the program meet a full disk or an interruption at each of
 // its file operations in turn. The operations counted are the calls of makeFolder, openFile,
-// createReplacementFile, replaceFile, removeFile, writeFile, flushFile and closeFile (and of
-// those that commitReplacementFile makes). After planFileFault(fault, n), the n-th of them
+// createNewFile, createReplacementFile, replaceFile, removeFile, writeFile, flushFile and closeFile
+// (and of those that commitReplacementFile makes). After planFileFault(fault, n), the n-th of them
 // from then on either fails with errno ENOSPC (`fail`), or ends the process with
 // kStoppedByFault before it is made (`stop`), leaving the disk as a kill would: what earlier
 // operations handed to the system, without what stdio buffers still held. A write planned

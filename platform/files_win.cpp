@@ -102,6 +102,13 @@ std::FILE* openFile(const std::string& path, const char* mode) {
                        mode, mode[0] == 'w');
 }
 
+std::FILE* createNewFile(const std::string& path) {
+    if (!fileOperationAllowed()) {
+        return nullptr;
+    }
+    return openOwnFile(path, GENERIC_WRITE, CREATE_NEW, _O_BINARY | _O_WRONLY, "wb", false);
+}
+
 std::FILE* createReplacementFile(const std::string& target, std::string& replacementPath) {
     if (!fileOperationAllowed()) {
         return nullptr;

@@ -94,6 +94,22 @@ bool replaceTextFile(const std::string& path, const std::string& content) {
     return commitReplacementFile(file, replacement, path, written);
 }
 
+bool writeTextFile(const std::string& path, const std::string& content, bool fresh) {
+    if (!fresh) {
+        return replaceTextFile(path, content);
+    }
+    std::FILE* file = createNewFile(path);
+    if (!file) {
+        return errno == EEXIST && replaceTextFile(path, content);
+    }
+    const bool written = writeAll(file, toStoredText(content));
+    if (closeFile(file) && written) {
+        return true;
+    }
+    removeFile(path);
+    return false;
+}
+
 bool appendTextLine(const std::string& path, const std::string& line) {
     std::FILE* file = openFile(path, "ab");
     if (!file) {

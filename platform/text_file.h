@@ -24,6 +24,13 @@ TextRead readTextFile(const std::string& path, std::string& content, bool* asSto
 // result is false.
 bool replaceTextFile(const std::string& path, const std::string& content);
 
+// Writes `content` as the file at `path`. A `fresh` file (one of a folder the run has just
+// made, where no file of its name is expected) is created under its name at once
+// (createNewFile); should something stand there after all, or for any other file, the file
+// is replaced as by replaceTextFile. False on failure: an old file keeps its content, and a
+// fresh file written in part is removed.
+bool writeTextFile(const std::string& path, const std::string& content, bool fresh);
+
 // Appends `line` and a line end to the text file at `path`, creating it when missing.
 // False when it could not be opened (a link, a pipe: see files.h) or written.
 bool appendTextLine(const std::string& path, const std::string& line);

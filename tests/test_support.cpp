@@ -112,13 +112,19 @@ std::string listFormatFault(const std::string& bytes, bool trackRows) {
     return "";
 }
 
-std::string listsFault(const std::string& folder) {
+std::string listsFault(const std::string& folder, const std::set<std::string>& mayBeCut) {
     for (const std::string& path : listTree(folder)) {
         const std::string name = path.substr(path.rfind('/') + 1);
+        if (name != "list.csv" && name != "errlist.csv") {
+            continue;
+        }
         const bool tracks = name == "errlist.csv" || std::count(path.begin(), path.end(), '/') == 3;
-        const std::string fault = name == "list.csv" || name == "errlist.csv"
-                                      ? listFormatFault(readFile(folder + "/" + path), tracks)
-                                      : "";
+        std::string bytes = readFile(folder + "/" + path);
+        if (mayBeCut.count(path)) {
+            const std::size_t lastEnd = bytes.rfind("\r\n");
+            bytes.erase(lastEnd == std::string::npos ? 0 : lastEnd + 2);
+        }
+        const std::string fault = listFormatFault(bytes, tracks);
         if (!fault.empty()) {
             return path + ": " + fault;
         }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,8 +47,9 @@ std::string treeText(const std::string& folder);  // the same, joined by blanks
 std::string listFormatFault(const std::string& bytes, bool trackRows);
 
 // The first fault of the lists below `folder` (every list.csv and errlist.csv; track rows in
-// album lists, three levels down, and in the error list), with its path; "" when none.
-std::string listsFault(const std::string& folder);
+// album lists, three levels down, and in the error list), with its path; "" when none. The
+// lists at `mayBeCut` (paths below `folder`) may end in a row cut short.
+std::string listsFault(const std::string& folder, const std::set<std::string>& mayBeCut = {});
 
 struct RunResult {
     int exitStatus = -1;
