@@ -29,9 +29,11 @@ using namespace testing_support;
 const std::string kNotWritten = "書き込めなかった一覧があります。もう一度実行してください\n";
 
 // A track of album `album` by `artist`, whose music file holds a PNG, a JPEG or no picture.
+// Album 7 has a long file name, so that its new list, cut in half, is cut within a row's key.
 std::vector<Entry> track(int artist, int album, int number) {
     const std::string folder = "A" + std::to_string(artist) + "/B" + std::to_string(album);
-    const std::string file = "Media/Music/" + folder + "/" + std::to_string(number) + ".mp3";
+    const std::string file = "Media/Music/" + folder + "/" + std::to_string(number) +
+                             std::string(album == 7 ? 200 : 0, 'n') + ".mp3";
     const std::string mark = folder + std::string(3000, 'p');
     const std::string pictures[] = {
         "\x89PNG" + mark + "IEND1234",
