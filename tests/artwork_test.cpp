@@ -114,22 +114,32 @@ TEST(ExtractArtwork, JpegAfterALongPngThatCannotBeWritten) {
 // and leaves the picture already there as it was, and no other file.
 TEST(ExtractArtwork, PictureThatCannotBeWrittenIsRemoved) {
     for (const std::string& music : {png(std::string(200000, 'x')), jpeg("small")}) {
-        for (long long at = 1;; ++at) {
-            SCOPED_TRACE(std::to_string(music.size()) + " bytes, operation " + std::to_string(at));
-            ScopedTempFolder folder;
-            writeFile("music", music);
-            const std::string picture = music[0] == '\x89' ? "img.png" : "img.jpg";
-            writeFile(picture, "old");
-            platform::planFileFault(platform::FileFault::fail, at);
-            const int result = extractArtwork("music", folder.path());
-            const bool allDone = platform::fileOperationsCounted() < at;
-            platform::planFileFault(platform::FileFault::fail, 0);
-            EXPECT_EQ(testing_support::listTree(folder.path()),
-                      (std::vector<std::string>{picture, "music"}));
-            EXPECT_EQ(readFile(picture), result == 0 ? music : "old");
-            EXPECT_EQ(result, allDone ? 0 : -1);
-            if (allDone) {
-                break;
+        for (const bool existing : {true, false}) {
+            for (long long at = 1;; ++at) {
+                SCOPED_TRACE(std::to_string(music.size()) + " bytes, existing " +
+                             std::to_string(existing) + ", operation " + std::to_string(at));
+                ScopedTempFolder folder;
+                writeFile("music", music);
+                const std::string picture = music[0] == '\x89' ? "img.png" : "img.jpg";
+                if (existing) {
+                    writeFile(picture, "old");
+                }
+                platform::planFileFault(platform::FileFault::fail, at);
+                const int result = extractArtwork("music", folder.path());
+                const bool allDone = platform::fileOperationsCounted() < at;
+                platform::planFileFault(platform::FileFault::fail, 0);
+                const bool kept = existing || result == 0;
+                const std::vector<std::string> tree =
+                    kept ? std::vector<std::string>{picture, "music"}
+                         : std::vector<std::string>{"music"};
+                EXPECT_EQ(testing_support::listTree(folder.path()), tree);
+                if (kept) {
+                    EXPECT_EQ(readFile(picture), result == 0 ? music : "old");
+                }
+                EXPECT_EQ(result, allDone ? 0 : -1);
+                if (allDone) {
+                    break;
+                }
             }
         }
     }
