@@ -28,6 +28,11 @@ bool makeFolder(const std::string& path);
 // business (see text_file.h).
 std::FILE* openFile(const std::string& path, const char* mode);
 
+// Reads the whole of one of the program's own files into `bytes`, opened as openFile(path,
+// "rb") opens it. False on failure, with errno ENOENT when the file or a folder on its path
+// does not exist; `bytes` is then unspecified.
+bool readWholeFile(const std::string& path, std::string& bytes);
+
 // Writing a file whole, so that a reader sees either the old or the new one, and no link or
 // file planted beside it is ever written through:
 //
@@ -108,13 +113,13 @@ std::FILE* openMusicFile(const std::string& localPath, long long& size);
 
 // A seam for tests, which make the program meet a full disk or an interruption at each of
 // its file operations in turn. The operations counted are the calls of makeFolder, openFile,
-// createNewFile, createReplacementFile, replaceFile, removeFile, writeFile, flushFile and closeFile
-// (and of those that commitReplacementFile makes). After planFileFault(fault, n), the n-th of them
-// from then on either fails with errno ENOSPC (`fail`), or ends the process with
-// kStoppedByFault before it is made (`stop`), leaving the disk as a kill would: what earlier
-// operations handed to the system, without what stdio buffers still held. A write planned
-// to fail or stop writes half of its bytes first, handed to the system when it stops, as a
-// disk that fills up or a kill during the write leaves them. n = 0 plans nothing; the count
+// readWholeFile, createNewFile, createReplacementFile, replaceFile, removeFile, writeFile,
+// flushFile and closeFile (and of those that commitReplacementFile makes). After
+// planFileFault(fault, n), the n-th of them from then on either fails with errno ENOSPC (`fail`),
+// or ends the process with kStoppedByFault before it is made (`stop`), leaving the disk as a kill
+// would: what earlier operations handed to the system, without what stdio buffers still held. A
+// write planned to fail or stop writes half of its bytes first, handed to the system when it stops,
+// as a disk that fills up or a kill during the write leaves them. n = 0 plans nothing; the count
 // starts again at every call.
 enum class FileFault { fail, stop };
 inline constexpr int kStoppedByFault = 86;

@@ -240,6 +240,52 @@ std::FILE* openFile(const std::string& path, const char* mode) {
     return adoptRegularFile(openOwnFile(path, flags), mode, mode[0] == 'w');
 }
 
+bool readWholeFile(const std::string& path, std::string& bytes) {
+    if (!fileOperationAllowed()) {
+        return false;
+    }
+    const int descriptor = openOwnFile(path, O_RDONLY);
+    if (descriptor < 0) {
+        return false;
+    }
+    struct stat info;
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(descriptor);
+        errno = EINVAL;
+        return false;
+    }
+    // A rerun reads every list: each with one read of one byte more than its size, which
+    // comes back short at the end of the file, so that no second read is needed to see it.
+    // A read that comes back short before the size (some file systems do that) is followed
+    // by more, up to the end.
+    bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
+    std::size_t have = 0;
+    int error = 0;
+    for (;;) {
+        if (have == bytes.size()) {
+            bytes.resize(bytes.size() * 2);  // the file grew meanwhile
+        }
+        const ssize_t got = ::read(descriptor, &bytes[have], bytes.size() - have);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            error = errno;
+        }
+        if (got <= 0) {
+            break;
+        }
+        have += static_cast<std::size_t>(got);
+        if (have < bytes.size() && have >= static_cast<std::size_t>(info.st_size)) {
+            break;
+        }
+    }
+    ::close(descriptor);
+    bytes.resize(have);
+    errno = error;
+    return error == 0;
+}
+
 std::FILE* createNewFile(const std::string& path) {
     if (!fileOperationAllowed()) {
         return nullptr;

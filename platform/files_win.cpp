@@ -102,6 +102,24 @@ std::FILE* openFile(const std::string& path, const char* mode) {
                        mode, mode[0] == 'w');
 }
 
+bool readWholeFile(const std::string& path, std::string& bytes) {
+    std::FILE* file = openFile(path, "rb");
+    if (!file) {
+        return false;
+    }
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    static char block[1 << 16];
+    bytes.clear();
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
+        bytes.append(block, got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    errno = failed ? EIO : 0;
+    return !failed;
+}
+
 std::FILE* createNewFile(const std::string& path) {
     if (!fileOperationAllowed()) {
         return nullptr;

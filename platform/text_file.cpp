@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "platform/files.h"
 
@@ -57,23 +56,9 @@ std::string fromStoredText(const char* data, std::size_t size) {
 }
 
 TextRead readTextFile(const std::string& path, std::string& content, bool* asStored) {
-    std::FILE* file = openFile(path, "rb");
-    if (!file) {
-        return errno == ENOENT ? TextRead::missing : TextRead::failed;
-    }
-    // A rerun reads every list: each is read in large blocks straight from the file, through
-    // one block buffer for all of them, with no stream buffer between.
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    static std::vector<char> block(1 << 16);
     std::string raw;
-    std::size_t got;
-    while ((got = std::fread(block.data(), 1, block.size(), file)) > 0) {
-        raw.append(block.data(), got);
-    }
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
-        return TextRead::failed;
+    if (!readWholeFile(path, raw)) {
+        return errno == ENOENT ? TextRead::missing : TextRead::failed;
     }
     content = fromStoredText(raw.data(), raw.size());
     if (asStored) {
