@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/files.h"
 
@@ -100,16 +101,8 @@ int openParentFolder(const std::string& path, std::string& leaf) {
 #ifdef __GLIBC__
 // A stream for writing over a descriptor, without the descriptor's flags being asked for
 // again (as fdopen does) or its size for a buffer (as the first buffered write does): two
-// calls for every one of the tens of thousands of files a run writes. Streams for reading
+// calls for every one of the tens of thousands of files a run writes. Streams that read
 // stay fdopen's: this library reads such a stream, when unbuffered, a byte at a time.
-ssize_t readDescriptor(void* cookie, char* data, std::size_t size) {
-    ssize_t got;
-    do {
-        got = ::read(static_cast<int>(reinterpret_cast<intptr_t>(cookie)), data, size);
-    } while (got < 0 && errno == EINTR);
-    return got;
-}
-
 ssize_t writeDescriptor(void* cookie, const char* data, std::size_t size) {
     std::size_t written = 0;
     while (written < size) {
@@ -142,9 +135,9 @@ int closeDescriptor(void* cookie) {
 }
 
 std::FILE* streamOf(int descriptor, const char* mode) {
-    static const cookie_io_functions_t functions = {readDescriptor, writeDescriptor, seekDescriptor,
+    static const cookie_io_functions_t functions = {nullptr, writeDescriptor, seekDescriptor,
                                                     closeDescriptor};
-    if (mode[0] == 'r') {
+    if (mode[0] == 'r' || std::strchr(mode, '+') != nullptr) {
         return ::fdopen(descriptor, mode);
     }
     return ::fopencookie(reinterpret_cast<void*>(static_cast<intptr_t>(descriptor)), mode,
