@@ -76,6 +76,7 @@ int runProgram(int argc, char** argv) {
         }
     }
     closeLibrary();
+    finishOrganising();
     if (!finishLists()) {
         platform::consoleWrite(text::kListsNotWritten);
         return kListsNotWrittenStatus;

@@ -7,7 +7,6 @@
 #include "encoding/shift_jis.h"
 #include "encoding/url_text.h"
 #include "encoding/xml_text.h"
-#include "library/error_notes.h"
 #include "library/line_reader.h"
 #include "library/media_folder.h"
 #include "library/track_record.h"
@@ -136,7 +135,7 @@ void resolveLocation(std::string_view line) {
         path.clear();
         appendXmlDecoded(path, extractBetween(kLoopbackMarker, "</string>", line));
         if (urlDecode(path) != 0) {
-            appendErrorNote("no files");
+            trackRecord.errorNotes.emplace_back("no files");
         }
         path = platform::localFilePath(path);
     }
@@ -208,7 +207,7 @@ void splitMusicPath(std::string_view relativePath) {
             clean = last.clean;
         }
         if (!clean) {
-            appendErrorNote(component.noteWord);
+            trackRecord.errorNotes.emplace_back(component.noteWord);
         }
         at = end;
     }

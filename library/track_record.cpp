@@ -14,6 +14,7 @@ void clearTrackRecord() {
           &trackRecord.albumFolderSjis, &trackRecord.fileName}) {
         field->clear();
     }
+    trackRecord.errorNotes.clear();
     trackRecord.hasAlbumArtist = false;
     trackRecord.isCompilation = false;
     trackRecord.albumFolderCreated = false;

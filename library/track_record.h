@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct TrackRecord {
     // UTF-8 text as the export holds it, escapes decoded; numbers and dates as written.
@@ -31,6 +32,10 @@ struct TrackRecord {
     std::string albumFolder;
     std::string albumFolderSjis;
     std::string fileName;
+
+    // Words for "err.csv" that reading the track gave, in order: they are noted when the
+    // track is organised.
+    std::vector<std::string> errorNotes;
 
     bool hasAlbumArtist = false;      // the key "Album Artist" occurred, even with no value
     bool isCompilation = false;       // the key "Compilation" occurred, whatever its value

@@ -1,9 +1,15 @@
 #include "output/organiser.h"
 
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "library/track_record.h"
 #include "output/artwork.h"
+#include "output/error_notes.h"
 #include "output/folder_names.h"
 #include "output/list_rows.h"
 #include "output/list_store.h"
@@ -167,17 +173,113 @@ Placement placeTrack(const TrackRecord& track) {
     return placement;
 }
 
+// Places one track: notes what reading it gave for "err.csv", then makes its folders and
+// rows.
+void organiseNow(TrackRecord& track) {
+    for (const std::string& word : track.errorNotes) {
+        appendErrorNote(word);
+    }
+    Placement placement = placeTrack(track);
+    track.albumFolderCreated = placement.albumFolderCreated;
+    track.errorListMode = placement.inErrorList;
+    checkpointListsIfDue();
+}
+
+// Tracks are placed on a thread of their own, one after another in the order they were
+// read, while the export's reader goes on with the next ones. Reading the export is work
+// for the processor alone, placing a track is mostly work for the file system: on two
+// cores a run takes about as long as placing alone. Only the placing thread touches the output tree
+// (and err.csv) until finishOrganising, so every file operation happens in the same order
+// as if each track were placed as soon as it was read.
+constexpr std::size_t kQueuedTracks = 256;
+// Either side that has to wait sleeps until this many tracks, or free places, are there:
+// waking the other side for every single track would cost two system calls a track.
+constexpr std::size_t kHandOverBatch = 32;
+
+struct TrackQueue {
+    std::mutex mutex;
+    std::condition_variable tracksCame;  // or the export ended
+    std::condition_variable placesFreed;
+    std::vector<TrackRecord> slots;
+    std::size_t first = 0;   // the oldest track not yet placed
+    std::size_t queued = 0;  // tracks read and not yet placed
+    bool ended = false;      // no track will come anymore
+    std::thread placer;
+    bool placerFailed = false;  // no thread could be started: tracks are placed at once
+};
+
+TrackQueue queue;
+
+void placeQueuedTracks() {
+    std::unique_lock<std::mutex> lock(queue.mutex);
+    for (;;) {
+        if (queue.queued == 0) {
+            queue.tracksCame.wait(lock,
+                                  [] { return queue.queued >= kHandOverBatch || queue.ended; });
+            if (queue.queued == 0) {
+                return;
+            }
+        }
+        // The reader writes only to places after the queued tracks: this one stays as it is.
+        TrackRecord& track = queue.slots[queue.first];
+        lock.unlock();
+        organiseNow(track);
+        lock.lock();
+        queue.first = (queue.first + 1) % kQueuedTracks;
+        if (--queue.queued == kQueuedTracks - kHandOverBatch) {
+            queue.placesFreed.notify_one();
+        }
+    }
+}
+
 }  // namespace
 
 void beginOrganising() {
+    finishOrganising();
+    queue.placerFailed = false;
     foldersTried.clear();
     lastFolders = LastFolders();
     platform::forgetEntryNames();
 }
 
 void organiseTrack() {
-    Placement placement = placeTrack(trackRecord);
-    trackRecord.albumFolderCreated = placement.albumFolderCreated;
-    trackRecord.errorListMode = placement.inErrorList;
-    checkpointListsIfDue();
+    std::unique_lock<std::mutex> lock(queue.mutex);
+    if (!queue.placer.joinable() && !queue.placerFailed) {
+        queue.slots.resize(kQueuedTracks);
+        queue.first = 0;
+        queue.queued = 0;
+        queue.ended = false;
+        try {
+            queue.placer = std::thread(placeQueuedTracks);
+        } catch (const std::system_error&) {
+            queue.placerFailed = true;
+        }
+    }
+    if (queue.placerFailed) {
+        lock.unlock();
+        organiseNow(trackRecord);
+        return;
+    }
+    if (queue.queued == kQueuedTracks) {
+        queue.placesFreed.wait(lock, [] { return queue.queued <= kQueuedTracks - kHandOverBatch; });
+    }
+    TrackRecord& slot = queue.slots[(queue.first + queue.queued) % kQueuedTracks];
+    lock.unlock();
+    slot = trackRecord;
+    lock.lock();
+    if (++queue.queued == kHandOverBatch) {
+        queue.tracksCame.notify_one();
+    }
+}
+
+void finishOrganising() {
+    if (!queue.placer.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(queue.mutex);
+        queue.ended = true;
+    }
+    queue.tracksCame.notify_one();
+    queue.placer.join();
 }

@@ -1,4 +1,4 @@
-#include "library/error_notes.h"
+#include "output/error_notes.h"
 
 #include "platform/text_file.h"
 
