@@ -193,8 +193,9 @@ void organiseNow(TrackRecord& track) {
 // as if each track were placed as soon as it was read.
 constexpr std::size_t kQueuedTracks = 256;
 // Either side that has to wait sleeps until this many tracks, or free places, are there:
-// waking the other side for every single track would cost two system calls a track.
-constexpr std::size_t kHandOverBatch = 32;
+// waking the other side for every single track would cost two system calls a track, and on
+// a single core a switch between the threads every few tracks.
+constexpr std::size_t kHandOverBatch = kQueuedTracks / 2;
 
 struct TrackQueue {
     std::mutex mutex;
