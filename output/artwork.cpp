@@ -101,6 +101,20 @@ class PictureScanner {
         return platform::writeFile(out, buffer_.data() + from, to - from);
     }
 
+    // Puts the bytes of `picture` into `bytes`. False for a picture too long to keep.
+    bool take(const Picture& picture, std::vector<unsigned char>& bytes) const {
+        if (!picture.keptWhole) {
+            return false;
+        }
+        bytes = picture.kept;
+        const long long keptEnd = picture.start + static_cast<long long>(picture.kept.size());
+        if (keptEnd < picture.end) {
+            const unsigned char* data = buffer_.data();
+            bytes.insert(bytes.end(), data + (keptEnd - base_), data + (picture.end - base_));
+        }
+        return true;
+    }
+
   private:
     bool pngComplete() const { return png_.end >= 0 && bytesRead() >= png_.end; }
     long long bytesRead() const { return base_ + static_cast<long long>(filled_); }
@@ -265,6 +279,10 @@ class PictureScanner {
     Picture jpeg_;
 };
 
+// One scan buffer per thread serves every music file it looks at: a fresh one per file would
+// be allocated and cleared each time.
+thread_local std::vector<unsigned char> scanBuffer;
+
 enum class WriteResult { written, notCreated, failed };
 
 // Writes `picture` to `picturePath`. Where nothing stands yet (the album folder is new), it is
@@ -274,10 +292,10 @@ enum class WriteResult { written, notCreated, failed };
 // stays whole until then, and nothing planted at the temporary name is written through. On
 // failure what was written is removed and `picturePath` is left as it was: notCreated when
 // the file cannot be made or moved there, failed when it could not be filled.
-WriteResult writePicture(PictureScanner& scanner, const Picture& picture,
-                         const std::string& picturePath) {
+template <typename Copy>
+WriteResult writePicture(const std::string& picturePath, Copy copy) {
     if (std::FILE* out = platform::createNewFile(picturePath)) {
-        const bool copied = scanner.copy(picture, out);
+        const bool copied = copy(out);
         if (platform::closeFile(out) && copied) {
             return WriteResult::written;
         }
@@ -294,7 +312,7 @@ WriteResult writePicture(PictureScanner& scanner, const Picture& picture,
     }
     // The bytes are pushed out before the move, so that a full disk shows here as a picture
     // that could not be filled.
-    if (!scanner.copy(picture, out) || !platform::flushFile(out)) {
+    if (!copy(out) || !platform::flushFile(out)) {
         platform::commitReplacementFile(out, temporaryPath, picturePath, false);
         return WriteResult::failed;
     }
@@ -320,15 +338,13 @@ int extractArtwork(const std::string& musicFilePath, const std::string& albumFol
     if (!music) {
         return -1;
     }
-    // One scan buffer serves every album of the run: a fresh one per music file would be
-    // allocated and cleared each time.
-    static std::vector<unsigned char> scanBuffer;
     PictureScanner scanner(music.get(), size, blockSize, scanBuffer);
     if (!scanner.settlePng()) {
         return -1;
     }
     if (const Picture* png = scanner.png()) {
-        switch (writePicture(scanner, *png, albumFolderPath + "/img.png")) {
+        switch (writePicture(albumFolderPath + "/img.png",
+                             [&](std::FILE* out) { return scanner.copy(*png, out); })) {
             case WriteResult::written:
                 return 0;
             case WriteResult::failed:
@@ -344,6 +360,60 @@ int extractArtwork(const std::string& musicFilePath, const std::string& albumFol
     if (!jpeg) {
         return -1;
     }
-    return writePicture(scanner, *jpeg, albumFolderPath + "/img.jpg") == WriteResult::written ? 0
-                                                                                              : -1;
+    return writePicture(albumFolderPath + "/img.jpg",
+                        [&](std::FILE* out) { return scanner.copy(*jpeg, out); }) ==
+                   WriteResult::written
+               ? 0
+               : -1;
+}
+
+bool findArtwork(const std::string& musicFilePath, FoundArtwork& found, std::size_t limit,
+                 std::size_t blockSize) {
+    found.kind = FoundArtwork::Kind::none;
+    found.bytes.clear();
+    long long size = 0;
+    const FileHandle music(platform::openMusicFile(musicFilePath, size));
+    if (!music) {
+        return false;
+    }
+    PictureScanner scanner(music.get(), size, std::max<std::size_t>(blockSize, 1), scanBuffer);
+    if (!scanner.settlePng()) {
+        return false;
+    }
+    const Picture* picture = scanner.png();
+    FoundArtwork::Kind kind = FoundArtwork::Kind::png;
+    if (!picture) {
+        if (!scanner.settleJpeg()) {
+            return false;
+        }
+        picture = scanner.jpeg();
+        kind = FoundArtwork::Kind::jpeg;
+    }
+    if (!picture) {
+        return true;
+    }
+    if (picture->end - picture->start > static_cast<long long>(limit) ||
+        !scanner.take(*picture, found.bytes)) {
+        found.bytes.clear();
+        return false;
+    }
+    found.kind = kind;
+    return true;
+}
+
+int writeArtwork(const FoundArtwork& found, const std::string& musicFilePath,
+                 const std::string& albumFolderPath) {
+    if (found.kind == FoundArtwork::Kind::none) {
+        return -1;
+    }
+    const bool png = found.kind == FoundArtwork::Kind::png;
+    const WriteResult result =
+        writePicture(albumFolderPath + (png ? "/img.png" : "/img.jpg"), [&](std::FILE* out) {
+            return platform::writeFile(out, found.bytes.data(), found.bytes.size());
+        });
+    if (result == WriteResult::notCreated && png) {
+        // A JPEG in the same file may still be written.
+        return extractArtwork(musicFilePath, albumFolderPath);
+    }
+    return result == WriteResult::written ? 0 : -1;
 }

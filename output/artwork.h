@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // How many bytes of the music file are read at a time, and the size of the copy buffer.
 // A block that stays in the processor's cache while it is searched keeps the scan near the
@@ -34,3 +35,23 @@ int extractArtwork(const std::string& musicFilePath, const std::string& albumFol
 // patterns across the boundaries between blocks.
 int extractArtwork(const std::string& musicFilePath, const std::string& albumFolderPath,
                    std::size_t blockSize);
+
+// The picture of a music file, found before its album folder is made.
+struct FoundArtwork {
+    enum class Kind { none, png, jpeg };
+    Kind kind = Kind::none;
+    std::vector<unsigned char> bytes;
+};
+
+// Reads the music file as extractArtwork does and keeps, in `found`, the picture that it
+// would write (kind none when there is none). False, with nothing kept, when the file cannot
+// be read or the picture is longer than `limit` bytes: extractArtwork must then look itself.
+// Writes nothing.
+bool findArtwork(const std::string& musicFilePath, FoundArtwork& found, std::size_t limit,
+                 std::size_t blockSize = kArtworkBlockSize);
+
+// Writes the picture that findArtwork found in `musicFilePath` into the folder
+// `albumFolderPath`, as extractArtwork would, with the same result. When "img.png" cannot be
+// created there, the music file is read again for its JPEG.
+int writeArtwork(const FoundArtwork& found, const std::string& musicFilePath,
+                 const std::string& albumFolderPath);

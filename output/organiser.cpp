@@ -5,6 +5,7 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "library/track_record.h"
@@ -121,7 +122,8 @@ bool folderNamesUsable(const TrackRecord& track) {
     return !(artistUsed && track.artistFolderSjis.empty() && !track.albumFolderSjis.empty());
 }
 
-Placement placeTrack(const TrackRecord& track) {
+// `artwork`: the picture of the track's music file, when it was found ahead.
+Placement placeTrack(const TrackRecord& track, const FoundArtwork* artwork) {
     Placement placement;
     std::string row = trackRow(track);
     if (!folderNamesUsable(track)) {
@@ -167,7 +169,11 @@ Placement placeTrack(const TrackRecord& track) {
     }
 
     if (placement.albumFolderCreated) {
-        extractArtwork(track.location, albumPath);
+        if (artwork) {
+            writeArtwork(*artwork, track.location, albumPath);
+        } else {
+            extractArtwork(track.location, albumPath);
+        }
         journalPictureDone(albumPath);
     }
     return placement;
@@ -175,11 +181,11 @@ Placement placeTrack(const TrackRecord& track) {
 
 // Places one track: notes what reading it gave for "err.csv", then makes its folders and
 // rows.
-void organiseNow(TrackRecord& track) {
+void organiseNow(TrackRecord& track, const FoundArtwork* artwork) {
     for (const std::string& word : track.errorNotes) {
         appendErrorNote(word);
     }
-    Placement placement = placeTrack(track);
+    Placement placement = placeTrack(track, artwork);
     track.albumFolderCreated = placement.albumFolderCreated;
     track.errorListMode = placement.inErrorList;
     checkpointListsIfDue();
@@ -197,19 +203,62 @@ constexpr std::size_t kQueuedTracks = 256;
 // a single core a switch between the threads every few tracks.
 constexpr std::size_t kHandOverBatch = kQueuedTracks / 2;
 
+// While the placing thread lags behind (most of a first run), the reader also reads the
+// music file of a track that will likely make a new album folder, and hands its picture over
+// with the track: the two threads then share the reading of music files, which is most of a
+// run over real music files. Pictures found ahead and not yet written take at most this much
+// memory.
+constexpr std::size_t kArtworkAheadBytes = std::size_t{64} << 20;
+
+struct QueuedTrack {
+    TrackRecord record;
+    bool artworkFound = false;  // `artwork` holds what the music file gave
+    FoundArtwork artwork;
+};
+
 struct TrackQueue {
     std::mutex mutex;
     std::condition_variable tracksCame;  // or the export ended
     std::condition_variable placesFreed;
-    std::vector<TrackRecord> slots;
-    std::size_t first = 0;   // the oldest track not yet placed
-    std::size_t queued = 0;  // tracks read and not yet placed
-    bool ended = false;      // no track will come anymore
+    std::vector<QueuedTrack> slots;
+    std::size_t first = 0;         // the oldest track not yet placed
+    std::size_t queued = 0;        // tracks read and not yet placed
+    bool ended = false;            // no track will come anymore
+    std::size_t artworkBytes = 0;  // of the pictures found ahead in queued tracks
     std::thread placer;
     bool placerFailed = false;  // no thread could be started: tracks are placed at once
 };
 
 TrackQueue queue;
+
+// The reader's own memory of the album folders it has met this run, by path, and of the
+// last track's folder names: whether a track is the first of its album folder.
+std::unordered_set<std::string> albumFoldersMet;
+std::string lastAlbumKey;
+
+// Whether placing `track` will likely make its album folder, and so copy its picture: it
+// is the first track of that folder in this run, its names are usable, and no folder
+// stands at that path. A guess for the reader: the placing thread decides for itself.
+bool likelyMakesAlbumFolder(const TrackRecord& track) {
+    std::string key =
+        (track.isCompilation ? "1" : "0") + track.artistFolderSjis + '/' + track.albumFolderSjis;
+    if (key == lastAlbumKey) {
+        return false;
+    }
+    lastAlbumKey = std::move(key);
+    if (!folderNamesUsable(track)) {
+        return false;
+    }
+    const std::string album = windowsFolderName(track.albumFolderSjis);
+    if (album.empty() || !windowsAcceptsFolderName(album)) {
+        return false;
+    }
+    std::string path = "Music/";
+    path += track.isCompilation ? kCompilationsFolder : windowsFolderName(track.artistFolderSjis);
+    path += '/';
+    path += album;
+    return albumFoldersMet.insert(path).second && platform::folderIdentity(path).empty();
+}
 
 void placeQueuedTracks() {
     std::unique_lock<std::mutex> lock(queue.mutex);
@@ -222,10 +271,13 @@ void placeQueuedTracks() {
             }
         }
         // The reader writes only to places after the queued tracks: this one stays as it is.
-        TrackRecord& track = queue.slots[queue.first];
+        QueuedTrack& track = queue.slots[queue.first];
         lock.unlock();
-        organiseNow(track);
+        organiseNow(track.record, track.artworkFound ? &track.artwork : nullptr);
+        const std::size_t artworkBytes = track.artwork.bytes.size();
+        std::vector<unsigned char>().swap(track.artwork.bytes);
         lock.lock();
+        queue.artworkBytes -= artworkBytes;
         queue.first = (queue.first + 1) % kQueuedTracks;
         if (--queue.queued == kQueuedTracks - kHandOverBatch) {
             queue.placesFreed.notify_one();
@@ -238,6 +290,8 @@ void placeQueuedTracks() {
 void beginOrganising() {
     finishOrganising();
     queue.placerFailed = false;
+    albumFoldersMet.clear();
+    lastAlbumKey.clear();
     foldersTried.clear();
     lastFolders = LastFolders();
     platform::forgetEntryNames();
@@ -258,16 +312,24 @@ void organiseTrack() {
     }
     if (queue.placerFailed) {
         lock.unlock();
-        organiseNow(trackRecord);
+        organiseNow(trackRecord, nullptr);
         return;
     }
     if (queue.queued == kQueuedTracks) {
         queue.placesFreed.wait(lock, [] { return queue.queued <= kQueuedTracks - kHandOverBatch; });
     }
-    TrackRecord& slot = queue.slots[(queue.first + queue.queued) % kQueuedTracks];
+    QueuedTrack& slot = queue.slots[(queue.first + queue.queued) % kQueuedTracks];
+    const bool placerLags = queue.queued >= kHandOverBatch;
+    const std::size_t artworkRoom = kArtworkAheadBytes - queue.artworkBytes;
     lock.unlock();
-    slot = trackRecord;
+    slot.record = trackRecord;
+    // Every track passes through the guess, so that it knows the folders met before.
+    slot.artworkFound = likelyMakesAlbumFolder(trackRecord) && placerLags &&
+                        findArtwork(trackRecord.location, slot.artwork, artworkRoom);
     lock.lock();
+    if (slot.artworkFound) {
+        queue.artworkBytes += slot.artwork.bytes.size();
+    }
     if (++queue.queued == kHandOverBatch) {
         queue.tracksCame.notify_one();
     }

@@ -7,6 +7,7 @@
 #include <linux/openat2.h>
 #endif
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -68,8 +69,9 @@ int openWithoutLinks(const std::string& path, int flags) {
     const mode_t mode = (flags & O_CREAT) ? 0666 : 0;
 #ifdef RESOLVE_NO_SYMLINKS
     // Linux resolves the whole path in one call. Older kernels lack it (ENOSYS), and some
-    // container sandboxes refuse calls they do not know (EPERM): the walk then does it.
-    static bool walkInstead = false;
+    // container sandboxes refuse calls they do not know (EPERM): the walk then does it. Both
+    // of the run's threads may come here.
+    static std::atomic<bool> walkInstead{false};
     if (!walkInstead) {
         struct open_how how = {};
         how.flags = static_cast<unsigned long long>(flags | O_NOFOLLOW);

@@ -73,28 +73,38 @@ std::vector<Case> cases() {
     };
 }
 
-// Small blocks put every pattern across a block boundary at every possible split.
+// Small blocks put every pattern across a block boundary at every possible split. A picture
+// found ahead (findArtwork, then writeArtwork) must give the same result and files.
 TEST(ExtractArtwork, FindsThePictureInRawBytes) {
     int number = 0;
     for (const Case& c : cases()) {
         ++number;
         for (std::size_t blockSize : {1, 2, 3, 5, 10, 11, 12, 64, int(kArtworkBlockSize)}) {
-            SCOPED_TRACE("case " + std::to_string(number) + ", block size " +
-                         std::to_string(blockSize));
-            ScopedTempFolder folder;
-            writeFile("music", c.music);
-            if (c.pngBlocked) {
-                makeFolders("img.png");
-            }
-            const std::string picture = c.picture[0] == '\x89' ? "img.png" : "img.jpg";
-            EXPECT_EQ(extractArtwork("music", folder.path(), blockSize),
-                      c.picture.empty() ? -1 : 0);
-            // The folder holds the picture, the blocking folder and the music file.
-            const std::string made = c.picture.empty() ? "" : picture + " ";
-            EXPECT_EQ(testing_support::treeText(folder.path()),
-                      made + (c.pngBlocked ? "img.png " : "") + "music");
-            if (!c.picture.empty()) {
-                EXPECT_EQ(readFile(picture), c.picture);
+            for (const bool ahead : {false, true}) {
+                SCOPED_TRACE("case " + std::to_string(number) + ", block size " +
+                             std::to_string(blockSize) + (ahead ? ", found ahead" : ""));
+                ScopedTempFolder folder;
+                writeFile("music", c.music);
+                if (c.pngBlocked) {
+                    makeFolders("img.png");
+                }
+                const std::string picture = c.picture[0] == '\x89' ? "img.png" : "img.jpg";
+                FoundArtwork found;
+                if (!c.pngBlocked && !c.picture.empty()) {
+                    EXPECT_FALSE(findArtwork("music", found, c.picture.size() - 1, blockSize));
+                }
+                EXPECT_EQ(ahead ? (findArtwork("music", found, c.music.size(), blockSize)
+                                       ? writeArtwork(found, "music", folder.path())
+                                       : -2)
+                                : extractArtwork("music", folder.path(), blockSize),
+                          c.picture.empty() ? -1 : 0);
+                // The folder holds the picture, the blocking folder and the music file.
+                const std::string made = c.picture.empty() ? "" : picture + " ";
+                EXPECT_EQ(testing_support::treeText(folder.path()),
+                          made + (c.pngBlocked ? "img.png " : "") + "music");
+                if (!c.picture.empty()) {
+                    EXPECT_EQ(readFile(picture), c.picture);
+                }
             }
         }
     }
