@@ -6,6 +6,7 @@
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "library/track_record.h"
@@ -74,9 +75,14 @@ bool makeIndexedFolder(const std::string& parent, const std::string& name,
     return true;
 }
 
-// The album list of the last track that got as far as its folders, by the names that led to it.
-// Most tracks follow another of their album, and a folder once tried gives the same path to
-// every later track: such a track skips the look-ups and the rows its folders would get.
+// The album list of every track that got as far as its folders, by the folder names that
+// led to it: a compilation's album folder name after "1/", or "0", the artist folder name, "/"
+// and the album folder name (which holds no "/"). A folder once tried gives the same path to
+// every later track: a track of an album met before skips the look-ups, and the rows its
+// folders would get.
+std::unordered_map<std::string, std::string> albumListPaths;
+
+// The same for the last such track: most tracks follow another of their album.
 struct LastFolders {
     bool known = false;
     bool isCompilation = false;
@@ -131,35 +137,35 @@ Placement placeTrack(const TrackRecord& track, const FoundArtwork* artwork) {
         return placement;
     }
 
-    if (sameFoldersAsLast(track)) {
-        if (track.fileName.empty() ||
-            !mergeListRow(lastFolders.albumListPath, row, track.fileName, ListKind::tracks)) {
-            mergeIntoErrorList(track, row, placement);
-        }
-        return placement;
-    }
-
-    std::string artistPath;
-    if (track.isCompilation) {
-        makeIndexedFolder("Music", kCompilationsFolder, "list.csv",
-                          indexRow(kCompilationsFolder, kCompilationsFolder), kCompilationsFolder,
-                          artistPath);
-    } else {
-        const std::string& shown = track.hasAlbumArtist ? track.albumArtist : track.artist;
-        makeIndexedFolder("Music", windowsFolderName(track.artistFolderSjis), "list.csv",
-                          indexRow(track.artistFolder, shown), track.artistFolder, artistPath);
-    }
-
     std::string albumPath;
-    placement.albumFolderCreated = makeIndexedFolder(
-        artistPath, windowsFolderName(track.albumFolderSjis), artistPath + "/list.csv",
-        indexRow(track.albumFolder, track.album), track.albumFolder, albumPath, &track.location);
-
-    lastFolders.known = true;
-    lastFolders.isCompilation = track.isCompilation;
-    lastFolders.artistFolderSjis = track.artistFolderSjis;
-    lastFolders.albumFolderSjis = track.albumFolderSjis;
-    lastFolders.albumListPath = albumPath + "/list.csv";
+    if (!sameFoldersAsLast(track)) {
+        std::string key = track.isCompilation ? "1/" : "0" + track.artistFolderSjis + '/';
+        key += track.albumFolderSjis;
+        auto known = albumListPaths.find(key);
+        if (known == albumListPaths.end()) {
+            std::string artistPath;
+            if (track.isCompilation) {
+                makeIndexedFolder("Music", kCompilationsFolder, "list.csv",
+                                  indexRow(kCompilationsFolder, kCompilationsFolder),
+                                  kCompilationsFolder, artistPath);
+            } else {
+                const std::string& shown = track.hasAlbumArtist ? track.albumArtist : track.artist;
+                makeIndexedFolder("Music", windowsFolderName(track.artistFolderSjis), "list.csv",
+                                  indexRow(track.artistFolder, shown), track.artistFolder,
+                                  artistPath);
+            }
+            placement.albumFolderCreated = makeIndexedFolder(
+                artistPath, windowsFolderName(track.albumFolderSjis), artistPath + "/list.csv",
+                indexRow(track.albumFolder, track.album), track.albumFolder, albumPath,
+                &track.location);
+            known = albumListPaths.emplace(std::move(key), albumPath + "/list.csv").first;
+        }
+        lastFolders.known = true;
+        lastFolders.isCompilation = track.isCompilation;
+        lastFolders.artistFolderSjis = track.artistFolderSjis;
+        lastFolders.albumFolderSjis = track.albumFolderSjis;
+        lastFolders.albumListPath = known->second;
+    }
     if (track.fileName.empty()) {
         mergeIntoErrorList(track, row, placement);
     } else if (!mergeListRow(lastFolders.albumListPath, row, track.fileName, ListKind::tracks)) {
@@ -234,18 +240,22 @@ TrackQueue queue;
 // The reader's own memory of the album folders it has met this run, by path, and of the
 // last track's folder names: whether a track is the first of its album folder.
 std::unordered_set<std::string> albumFoldersMet;
-std::string lastAlbumKey;
+LastFolders lastFoldersMet;
 
 // Whether placing `track` will likely make its album folder, and so copy its picture: it
 // is the first track of that folder in this run, its names are usable, and no folder
 // stands at that path. A guess for the reader: the placing thread decides for itself.
 bool likelyMakesAlbumFolder(const TrackRecord& track) {
-    std::string key =
-        (track.isCompilation ? "1" : "0") + track.artistFolderSjis + '/' + track.albumFolderSjis;
-    if (key == lastAlbumKey) {
+    LastFolders& last = lastFoldersMet;
+    if (last.known && track.isCompilation == last.isCompilation &&
+        track.albumFolderSjis == last.albumFolderSjis &&
+        track.artistFolderSjis == last.artistFolderSjis) {
         return false;
     }
-    lastAlbumKey = std::move(key);
+    last.known = true;
+    last.isCompilation = track.isCompilation;
+    last.artistFolderSjis = track.artistFolderSjis;
+    last.albumFolderSjis = track.albumFolderSjis;
     if (!folderNamesUsable(track)) {
         return false;
     }
@@ -291,8 +301,9 @@ void beginOrganising() {
     finishOrganising();
     queue.placerFailed = false;
     albumFoldersMet.clear();
-    lastAlbumKey.clear();
+    lastFoldersMet = LastFolders();
     foldersTried.clear();
+    albumListPaths.clear();
     lastFolders = LastFolders();
     platform::forgetEntryNames();
 }
@@ -313,6 +324,7 @@ void organiseTrack() {
     if (queue.placerFailed) {
         lock.unlock();
         organiseNow(trackRecord, nullptr);
+        clearTrackRecord();
         return;
     }
     if (queue.queued == kQueuedTracks) {
@@ -322,10 +334,13 @@ void organiseTrack() {
     const bool placerLags = queue.queued >= kHandOverBatch;
     const std::size_t artworkRoom = kArtworkAheadBytes - queue.artworkBytes;
     lock.unlock();
-    slot.record = trackRecord;
+    // The record's strings change hands rather than being copied; the slot's old ones keep
+    // their capacity for the next track.
+    std::swap(slot.record, trackRecord);
+    clearTrackRecord();
     // Every track passes through the guess, so that it knows the folders met before.
-    slot.artworkFound = likelyMakesAlbumFolder(trackRecord) && placerLags &&
-                        findArtwork(trackRecord.location, slot.artwork, artworkRoom);
+    slot.artworkFound = likelyMakesAlbumFolder(slot.record) && placerLags &&
+                        findArtwork(slot.record.location, slot.artwork, artworkRoom);
     lock.lock();
     if (slot.artworkFound) {
         queue.artworkBytes += slot.artwork.bytes.size();
