@@ -125,25 +125,30 @@ TEST(Organiser, RowThatCannotBeWrittenGoesToTheErrorList) {
 // Folder names whose letters differ only in case name one folder, as on Windows: ASCII and
 // full-width letters fold, the trail bytes of "\x83\x41" and "\x83\x61" do not. A later run
 // finds the folders whatever their letter case. "Trail." is the folder "Trail", as Windows
-// makes it.
+// makes it. A compilation's track goes to "Compilations" even from an artist's folder.
 TEST(Organiser, FolderNamesAsWindowsHasThem) {
     ScopedTempFolder folder;
     const std::string wide = "%EF%BC%A1%EF%BC%A2", narrow = "%EF%BD%81%EF%BD%82";
-    run({track("Media/Music/Abc/Trail./1.mp3", "a"), track("Media/Music/ABC/TRAIL/2.mp3", "b"),
+    run({track("Media/Music/Abc/Trail./1.mp3", "a"),
+         track("Media/Music/Abc/Trail./9.mp3", "i", {{"Compilation", "<true/>"}}),
+         track("Media/Music/ABC/TRAIL/2.mp3", "b"),
          track("Media/Music/" + wide + "/" + narrow + "/3.mp3", "c"),
          track("Media/Music/%E3%82%A2/x/5.mp3", "e"), track("Media/Music/%E3%83%82/x/6.mp3", "f")});
     run({track("Media/Music/abc/trail/7.mp3", "g"),
          track("Media/Music/" + narrow + "/" + wide + "/8.mp3", "h")});
     const std::string fullWidth = "\x82\x60\x82\x61", album = fullWidth + "/\x82\x81\x82\x82";
-    EXPECT_EQ(treeText("Music"), "Abc Abc/Trail Abc/Trail/list.csv Abc/list.csv " + fullWidth +
-                                     " " + fullWidth + "/list.csv " + album + " " + album +
-                                     "/list.csv \x83\x41 \x83\x41/list.csv \x83\x41/x "
-                                     "\x83\x41/x/list.csv \x83\x61 \x83\x61/list.csv \x83\x61/x "
-                                     "\x83\x61/x/list.csv");
+    EXPECT_EQ(treeText("Music"),
+              "Abc Abc/Trail Abc/Trail/list.csv Abc/list.csv Compilations "
+              "Compilations/Trail Compilations/Trail/list.csv "
+              "Compilations/list.csv " +
+                  fullWidth + " " + fullWidth + "/list.csv " + album + " " + album +
+                  "/list.csv \x83\x41 \x83\x41/list.csv \x83\x41/x "
+                  "\x83\x41/x/list.csv \x83\x61 \x83\x61/list.csv \x83\x61/x "
+                  "\x83\x61/x/list.csv");
     EXPECT_EQ(readFile("Music/Abc/list.csv"), "6,11,Trail.,First Album\r\n");
     const std::string rows = readFile("list.csv") + readFile("Music/Abc/Trail/list.csv") +
                              readFile("Music/" + album + "/list.csv");
-    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 4 + 3 + 2);
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 5 + 3 + 2);
 }
 
 // The music file of a Location is found whether the URL's path is relative to the working
