@@ -324,7 +324,6 @@ void organiseTrack() {
     if (queue.placerFailed) {
         lock.unlock();
         organiseNow(trackRecord, nullptr);
-        clearTrackRecord();
         return;
     }
     if (queue.queued == kQueuedTracks) {
@@ -334,10 +333,9 @@ void organiseTrack() {
     const bool placerLags = queue.queued >= kHandOverBatch;
     const std::size_t artworkRoom = kArtworkAheadBytes - queue.artworkBytes;
     lock.unlock();
-    // The record's strings change hands rather than being copied; the slot's old ones keep
-    // their capacity for the next track.
-    std::swap(slot.record, trackRecord);
-    clearTrackRecord();
+    // Copied into strings that keep their capacity from track to track (swapping the records
+    // measured slower).
+    slot.record = trackRecord;
     // Every track passes through the guess, so that it knows the folders met before.
     slot.artworkFound = likelyMakesAlbumFolder(slot.record) && placerLags &&
                         findArtwork(slot.record.location, slot.artwork, artworkRoom);

@@ -1,8 +1,8 @@
 // Turns one finished track into entries of the output tree below the working folder.
 #pragma once
 
-// Hands the track in trackRecord over to be placed, in the order tracks are read, and
-// returns at once unless many tracks wait already; trackRecord is left cleared. Placing a track, on
+// Hands a copy of trackRecord over to be placed, in the order tracks are read, and returns
+// at once unless many tracks wait already. Placing a track, on
 // a thread of the organiser's own: notes the track's errorNotes in "err.csv"; creates
 // "Music/<artist folder>" (or "Music/Compilations") and the album folder below it; adds an index
 // row one level up for each folder it created; merges the track's row into the album folder's
