@@ -43,6 +43,22 @@ void beginRun() {
     beginLists();
 }
 
+// Reads the export from its current line on: the library's dictionary, whose tracks go to
+// the organiser one by one.
+void readExport() {
+    while (!atEndOfInput()) {
+        readLine();
+        if (lineIs("<dict>")) {
+            platform::consoleWrite(text::kReadingLibrary);
+            if (readLibraryHeader() == -1) {
+                platform::consoleWrite(text::kAnalysisDone);
+                break;
+            }
+        }
+    }
+    closeLibrary();
+}
+
 }  // namespace
 
 int runProgram(int argc, char** argv) {
@@ -65,18 +81,7 @@ int runProgram(int argc, char** argv) {
     platform::makeFolder("Music");
     beginRun();
     recoverLists();
-    while (!atEndOfInput()) {
-        readLine();
-        if (lineIs("<dict>")) {
-            platform::consoleWrite(text::kReadingLibrary);
-            if (readLibraryHeader() == -1) {
-                platform::consoleWrite(text::kAnalysisDone);
-                break;
-            }
-        }
-    }
-    closeLibrary();
-    finishOrganising();
+    organiseTracksOf(readExport);
     if (!finishLists()) {
         platform::consoleWrite(text::kListsNotWritten);
         return kListsNotWrittenStatus;

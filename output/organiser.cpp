@@ -197,12 +197,14 @@ void organiseNow(TrackRecord& track, const FoundArtwork* artwork) {
     checkpointListsIfDue();
 }
 
-// Tracks are placed on a thread of their own, one after another in the order they were
-// read, while the export's reader goes on with the next ones. Reading the export is work
-// for the processor alone, placing a track is mostly work for the file system: on two
-// cores a run takes about as long as placing alone. Only the placing thread touches the output tree
-// (and err.csv) until finishOrganising, so every file operation happens in the same order
-// as if each track were placed as soon as it was read.
+// The export is read on a thread of its own, while the program's main thread places the
+// tracks it hands over, one after another in the order they were read. Reading the export
+// is work for the processor alone, placing a track is mostly work for the file system: on
+// two cores a run takes about as long as placing alone. Only the placing thread touches the
+// output tree (and err.csv), so every file operation happens in the same order as if each
+// track were placed as soon as it was read. The placing thread is the main one because it
+// allocates most: the main thread's heap grows in large steps, a second thread's a page at a
+// time, with a system call each.
 constexpr std::size_t kQueuedTracks = 256;
 // Either side that has to wait sleeps until this many tracks, or free places, are there:
 // waking the other side for every single track would cost two system calls a track, and on
@@ -231,8 +233,7 @@ struct TrackQueue {
     std::size_t queued = 0;        // tracks read and not yet placed
     bool ended = false;            // no track will come anymore
     std::size_t artworkBytes = 0;  // of the pictures found ahead in queued tracks
-    std::thread placer;
-    bool placerFailed = false;  // no thread could be started: tracks are placed at once
+    bool handingOver = false;      // a reader thread hands tracks over through the queue
 };
 
 TrackQueue queue;
@@ -298,8 +299,6 @@ void placeQueuedTracks() {
 }  // namespace
 
 void beginOrganising() {
-    finishOrganising();
-    queue.placerFailed = false;
     albumFoldersMet.clear();
     lastFoldersMet = LastFolders();
     foldersTried.clear();
@@ -308,24 +307,39 @@ void beginOrganising() {
     platform::forgetEntryNames();
 }
 
-void organiseTrack() {
-    std::unique_lock<std::mutex> lock(queue.mutex);
-    if (!queue.placer.joinable() && !queue.placerFailed) {
-        queue.slots.resize(kQueuedTracks);
-        queue.first = 0;
-        queue.queued = 0;
-        queue.ended = false;
-        try {
-            queue.placer = std::thread(placeQueuedTracks);
-        } catch (const std::system_error&) {
-            queue.placerFailed = true;
-        }
+void organiseTracksOf(void (*readExport)()) {
+    queue.slots.resize(kQueuedTracks);
+    queue.first = 0;
+    queue.queued = 0;
+    queue.ended = false;
+    queue.artworkBytes = 0;
+    queue.handingOver = true;
+    std::thread reader;
+    try {
+        reader = std::thread([readExport] {
+            readExport();
+            {
+                std::lock_guard<std::mutex> lock(queue.mutex);
+                queue.ended = true;
+            }
+            queue.tracksCame.notify_one();
+        });
+    } catch (const std::system_error&) {
+        queue.handingOver = false;
+        readExport();
+        return;
     }
-    if (queue.placerFailed) {
-        lock.unlock();
+    placeQueuedTracks();
+    reader.join();
+    queue.handingOver = false;
+}
+
+void organiseTrack() {
+    if (!queue.handingOver) {
         organiseNow(trackRecord, nullptr);
         return;
     }
+    std::unique_lock<std::mutex> lock(queue.mutex);
     if (queue.queued == kQueuedTracks) {
         queue.placesFreed.wait(lock, [] { return queue.queued <= kQueuedTracks - kHandOverBatch; });
     }
@@ -346,16 +360,4 @@ void organiseTrack() {
     if (++queue.queued == kHandOverBatch) {
         queue.tracksCame.notify_one();
     }
-}
-
-void finishOrganising() {
-    if (!queue.placer.joinable()) {
-        return;
-    }
-    {
-        std::lock_guard<std::mutex> lock(queue.mutex);
-        queue.ended = true;
-    }
-    queue.tracksCame.notify_one();
-    queue.placer.join();
 }
