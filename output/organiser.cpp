@@ -246,7 +246,9 @@ LastFolders lastFoldersMet;
 // Whether placing `track` will likely make its album folder, and so copy its picture: it
 // is the first track of that folder in this run, its names are usable, and no folder
 // stands at that path. A guess for the reader: the placing thread decides for itself.
-bool likelyMakesAlbumFolder(const TrackRecord& track) {
+// Every track must pass through it, so that it knows the folders met before; only when
+// `wanted` does it look on disk (and can it say yes).
+bool likelyMakesAlbumFolder(const TrackRecord& track, bool wanted) {
     LastFolders& last = lastFoldersMet;
     if (last.known && track.isCompilation == last.isCompilation &&
         track.albumFolderSjis == last.albumFolderSjis &&
@@ -268,7 +270,7 @@ bool likelyMakesAlbumFolder(const TrackRecord& track) {
     path += track.isCompilation ? kCompilationsFolder : windowsFolderName(track.artistFolderSjis);
     path += '/';
     path += album;
-    return albumFoldersMet.insert(path).second && platform::folderIdentity(path).empty();
+    return albumFoldersMet.insert(path).second && wanted && platform::folderIdentity(path).empty();
 }
 
 void placeQueuedTracks() {
@@ -350,8 +352,7 @@ void organiseTrack() {
     // Copied into strings that keep their capacity from track to track (swapping the records
     // measured slower).
     slot.record = trackRecord;
-    // Every track passes through the guess, so that it knows the folders met before.
-    slot.artworkFound = likelyMakesAlbumFolder(slot.record) && placerLags &&
+    slot.artworkFound = likelyMakesAlbumFolder(slot.record, placerLags) &&
                         findArtwork(slot.record.location, slot.artwork, artworkRoom);
     lock.lock();
     if (slot.artworkFound) {
