@@ -179,4 +179,28 @@ TEST(Organiser, PicturesFromTheMusicFiles) {
               "Png/list.csv Proc Proc/list.csv list.csv");
 }
 
+// Many new albums, each with a picture of its own, all placed from the first run: while the
+// placing falls behind, the reader finds pictures ahead, and each must reach its own album.
+TEST(Organiser, EveryNewAlbumGetsItsOwnPicture) {
+    using namespace std::string_literals;
+    ScopedTempFolder folder;
+    std::vector<std::vector<Entry>> tracks;
+    for (int album = 0; album < 400; ++album) {
+        const std::string name = std::to_string(album);
+        makeFolders("Media/Music/A/" + name);
+        writeFile("Media/Music/A/" + name + "/1.mp3",
+                  album % 2 ? "ID3\xFF\xD8\xFF\xE0\x00\x10JFIF\x00"s + name + "\xFF\xD9"
+                            : "ID3\x89PNG\r\n\x1a\n"s + name + "IEND\xAE\x42\x60\x82");
+        tracks.push_back(track("Media/Music/A/" + name + "/1.mp3", name));
+        tracks.push_back(track("Media/Music/A/" + name + "/2.mp3", name + "b"));
+    }
+    run(tracks);
+    for (int album = 0; album < 400; ++album) {
+        const std::string name = std::to_string(album);
+        EXPECT_EQ(readFile("Music/A/" + name + (album % 2 ? "/img.jpg" : "/img.png")),
+                  readFile("Media/Music/A/" + name + "/1.mp3").substr(3))
+            << name;
+    }
+}
+
 }  // namespace
