@@ -270,7 +270,7 @@ bool likelyMakesAlbumFolder(const TrackRecord& track, bool wanted) {
     path += track.isCompilation ? kCompilationsFolder : windowsFolderName(track.artistFolderSjis);
     path += '/';
     path += album;
-    return albumFoldersMet.insert(path).second && wanted && platform::folderIdentity(path).empty();
+    return albumFoldersMet.insert(path).second && wanted && !platform::folderExists(path);
 }
 
 void placeQueuedTracks() {

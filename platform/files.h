@@ -89,6 +89,9 @@ bool removeFile(const std::string& path);
 // True when `path` names an existing file or folder.
 bool pathExists(const std::string& path);
 
+// True when `path` names a folder and no level of it is a link. Looks only.
+bool folderExists(const std::string& path);
+
 // A text that tells the folder at `path` apart from every other folder, whatever path
 // names it (on Windows, paths that differ in letter case can name the same folder).
 // Empty when there is no such folder, or when a level of `path` is a link.

@@ -363,6 +363,13 @@ bool pathExists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
+bool folderExists(const std::string& path) {
+    // One call, and one more to close what it opened.
+    const int folder = openWithoutLinks(path, kFolderFlags);
+    closeFolder(folder);
+    return folder >= 0;
+}
+
 std::string folderIdentity(const std::string& path) {
     std::string leaf;
     int folder = openParentFolder(path, leaf);

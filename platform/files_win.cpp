@@ -179,6 +179,10 @@ bool pathExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool folderExists(const std::string& path) {
+    return !folderIdentity(path).empty();
+}
+
 std::string folderIdentity(const std::string& path) {
     if (!foldersWithoutLinks(path)) {
         return {};
