@@ -243,6 +243,13 @@ TrackQueue queue;
 std::unordered_set<std::string> albumFoldersMet;
 LastFolders lastFoldersMet;
 
+// A library run again finds nearly all its album folders there already. After this many
+// looks in a row found the folder, the reader looks only for every so many new albums, until
+// a look finds none: most looks would cost a system call or two and save nothing.
+constexpr std::size_t kFoundBeforeLookingLess = 64;
+std::size_t foundInARow = 0;
+std::size_t looksSkipped = 0;
+
 // Whether placing `track` will likely make its album folder, and so copy its picture: it
 // is the first track of that folder in this run, its names are usable, and no folder
 // stands at that path. A guess for the reader: the placing thread decides for itself.
@@ -270,7 +277,18 @@ bool likelyMakesAlbumFolder(const TrackRecord& track, bool wanted) {
     path += track.isCompilation ? kCompilationsFolder : windowsFolderName(track.artistFolderSjis);
     path += '/';
     path += album;
-    return albumFoldersMet.insert(path).second && wanted && !platform::folderExists(path);
+    if (!albumFoldersMet.insert(path).second || !wanted) {
+        return false;
+    }
+    if (foundInARow >= kFoundBeforeLookingLess && ++looksSkipped % kFoundBeforeLookingLess != 0) {
+        return false;
+    }
+    if (platform::folderExists(path)) {
+        ++foundInARow;
+        return false;
+    }
+    foundInARow = 0;
+    return true;
 }
 
 void placeQueuedTracks() {
@@ -303,6 +321,8 @@ void placeQueuedTracks() {
 void beginOrganising() {
     albumFoldersMet.clear();
     lastFoldersMet = LastFolders();
+    foundInARow = 0;
+    looksSkipped = 0;
     foldersTried.clear();
     albumListPaths.clear();
     lastFolders = LastFolders();
