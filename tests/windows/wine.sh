@@ -34,4 +34,16 @@ mkdir -p "$(dirname "$prefix")"
 # after its last program has gone serves a whole test run without shutting down; this
 # starts one unless one is running.
 wineserver --persistent=10 2>/dev/null || true
-exec wine "$@"
+# It still happens now and then, to a program that has not even started: such a program is
+# run once more. Its error output is held back until then.
+errors=$(mktemp)
+trap 'rm -f "$errors"' EXIT
+status=0
+wine "$@" 2>"$errors" || status=$?
+if [ "$status" -ne 0 ] && grep -q 'wine client error' "$errors"; then
+    wineserver --persistent=10 2>/dev/null || true
+    status=0
+    wine "$@" 2>"$errors" || status=$?
+fi
+cat "$errors" >&2
+exit "$status"
