@@ -10,10 +10,9 @@ inline constexpr const char* kLoopbackMarker = "localhost/";
 
 // Handles a "Location" line: sets trackRecord.location to the decoded local path (noting
 // "no files" for "err.csv" in trackRecord.errorNotes when its percent escapes cannot be
-// decoded) and hands the path
-// that musicRelativePath finds, given mediaFolderUrl, to splitMusicPath. A line without
-// the loopback host leaves the path empty; one for which no relative path is found leaves
-// the folder names empty.
+// decoded) and hands the path that musicRelativePath finds, given mediaFolderUrl, to
+// splitMusicPath. A line without the loopback host leaves the path empty; one for which no
+// relative path is found leaves the folder names empty.
 void resolveLocation(std::string_view line);
 
 // The path below the media folder's music folder in the Location line `line`, still
