@@ -93,8 +93,8 @@ void beginLists();
 // of 200,000 tracks, checkpoints every 100,000 merges wrote some 11,000 lists twice; with
 // this many, a library of up to some 230,000 tracks has no checkpoint before the end. The
 // journal meanwhile grows by some 260 bytes a merge (51 MB in 195,000 records 1 s into a
-// run of 200,000 tracks), and the track rows merged since the last checkpoint are held twice, for
-// the error list (peak memory at 200,000 tracks: 156 MB, against 127 MB before).
+// run of 200,000 tracks), and the track rows merged since the last checkpoint are held
+// twice, for the error list (peak memory at 200,000 tracks: 156 MB, against 127 MB before).
 inline constexpr std::size_t kMinCheckpointMerges = 250000;
 
 // Rows held in memory past which the lists written at a checkpoint are let go.
