@@ -93,10 +93,18 @@ struct LastFolders {
 
 LastFolders lastFolders;
 
-bool sameFoldersAsLast(const TrackRecord& track) {
-    return lastFolders.known && track.isCompilation == lastFolders.isCompilation &&
-           track.albumFolderSjis == lastFolders.albumFolderSjis &&
-           track.artistFolderSjis == lastFolders.artistFolderSjis;
+// True when `track` has the folder names of `last`; if not, `last` takes them.
+bool sameFoldersAs(LastFolders& last, const TrackRecord& track) {
+    if (last.known && track.isCompilation == last.isCompilation &&
+        track.albumFolderSjis == last.albumFolderSjis &&
+        track.artistFolderSjis == last.artistFolderSjis) {
+        return true;
+    }
+    last.known = true;
+    last.isCompilation = track.isCompilation;
+    last.artistFolderSjis = track.artistFolderSjis;
+    last.albumFolderSjis = track.albumFolderSjis;
+    return false;
 }
 
 // What placing a track did, for the record's flags.
@@ -138,7 +146,7 @@ Placement placeTrack(const TrackRecord& track, const FoundArtwork* artwork) {
     }
 
     std::string albumPath;
-    if (!sameFoldersAsLast(track)) {
+    if (!sameFoldersAs(lastFolders, track)) {
         std::string key = track.isCompilation ? "1/" : "0" + track.artistFolderSjis + '/';
         key += track.albumFolderSjis;
         auto known = albumListPaths.find(key);
@@ -160,10 +168,6 @@ Placement placeTrack(const TrackRecord& track, const FoundArtwork* artwork) {
                 &track.location);
             known = albumListPaths.emplace(std::move(key), albumPath + "/list.csv").first;
         }
-        lastFolders.known = true;
-        lastFolders.isCompilation = track.isCompilation;
-        lastFolders.artistFolderSjis = track.artistFolderSjis;
-        lastFolders.albumFolderSjis = track.albumFolderSjis;
         lastFolders.albumListPath = known->second;
     }
     if (track.fileName.empty()) {
@@ -256,17 +260,7 @@ std::size_t looksSkipped = 0;
 // Every track must pass through it, so that it knows the folders met before; only when
 // `wanted` does it look on disk (and can it say yes).
 bool likelyMakesAlbumFolder(const TrackRecord& track, bool wanted) {
-    LastFolders& last = lastFoldersMet;
-    if (last.known && track.isCompilation == last.isCompilation &&
-        track.albumFolderSjis == last.albumFolderSjis &&
-        track.artistFolderSjis == last.artistFolderSjis) {
-        return false;
-    }
-    last.known = true;
-    last.isCompilation = track.isCompilation;
-    last.artistFolderSjis = track.artistFolderSjis;
-    last.albumFolderSjis = track.albumFolderSjis;
-    if (!folderNamesUsable(track)) {
+    if (sameFoldersAs(lastFoldersMet, track) || !folderNamesUsable(track)) {
         return false;
     }
     const std::string album = windowsFolderName(track.albumFolderSjis);
