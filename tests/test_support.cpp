@@ -24,15 +24,29 @@ namespace testing_support {
 
 namespace fs = std::filesystem;
 
-ScopedTempFolder::ScopedTempFolder() : previous_(fs::current_path()) {
-    // Tests run side by side in separate processes: the process id keeps their folders apart.
+namespace {
+
+// Makes a folder of the system's temporary folder that no other test process uses. Tests run
+// side by side in separate processes: the process id keeps their folders apart, and a name
+// left by an ended process of the same id is passed over.
+fs::path makeOwnFolder(const std::string& stem, std::error_code& error) {
     static int made = 0;
-    std::error_code error;
+    fs::path path;
     do {
-        path_ = fromPath(fs::temp_directory_path() / ("bunkai-test-" + std::to_string(getpid()) +
-                                                      "-" + std::to_string(++made)));
-    } while (!fs::create_directory(toPath(path_), error) && !error);
-    fs::current_path(toPath(path_), error);
+        path = fs::temp_directory_path() /
+               (stem + std::to_string(getpid()) + "-" + std::to_string(++made));
+    } while (!fs::create_directory(path, error) && !error);
+    return path;
+}
+
+}  // namespace
+
+ScopedTempFolder::ScopedTempFolder() : previous_(fs::current_path()) {
+    std::error_code error;
+    path_ = fromPath(makeOwnFolder("bunkai-test-", error));
+    if (!error) {
+        fs::current_path(toPath(path_), error);
+    }
     EXPECT_FALSE(error) << "cannot make and enter " << path_ << ": " << error.message();
 }
 
@@ -141,15 +155,30 @@ RunResult runProgram(const std::vector<std::string>& arguments) {
     }
     argv.push_back(nullptr);
     // Standard input and output are swapped for an empty file and a file to read back, and
-    // restored afterwards.
-    std::FILE* input = std::tmpfile();
-    std::FILE* output = std::tmpfile();
+    // restored afterwards. The files are not std::tmpfile's: under Wine it names them after
+    // the process id, and a process given the id of one just ended may be refused the name.
+    std::error_code error;
+    const fs::path folder = makeOwnFolder("bunkai-io-", error);
+    std::FILE* input = error ? nullptr : std::fopen((folder / "in").string().c_str(), "w+b");
+    std::FILE* output = error ? nullptr : std::fopen((folder / "out").string().c_str(), "w+b");
+    // POSIX removes open files at once, so that a forked run stopped halfway leaves nothing;
+    // Windows refuses, and the folder goes when the files are closed.
+    fs::remove_all(folder, error);
     std::fflush(stdout);
     const int savedInput = dup(0);
     const int savedOutput = dup(1);
     RunResult result;
+    const auto closeAndRemove = [&] {
+        for (std::FILE* file : {input, output}) {
+            if (file) {
+                std::fclose(file);
+            }
+        }
+        fs::remove_all(folder, error);
+    };
     if (!input || !output || dup2(fileno(input), 0) == -1 || dup2(fileno(output), 1) == -1) {
-        ADD_FAILURE() << "cannot redirect standard input and output";
+        ADD_FAILURE() << "cannot redirect standard input and output: " << folder;
+        closeAndRemove();
         return result;
     }
     std::clearerr(stdin);
@@ -168,8 +197,7 @@ RunResult runProgram(const std::vector<std::string>& arguments) {
     for (std::size_t got; (got = std::fread(block, 1, sizeof block, output)) > 0;) {
         result.output.append(block, got);
     }
-    std::fclose(input);
-    std::fclose(output);
+    closeAndRemove();
     return result;
 }
 
