@@ -1,5 +1,6 @@
 #include "output/list_merge.h"
 
+#include <algorithm>
 #include <climits>
 #include <vector>
 
@@ -10,7 +11,7 @@ bool isCBlank(char c) {
 }
 
 // atoi of the text before the first ",", saturated instead of overflowing.
-long long leadingNumber(const std::string& row, std::size_t end) {
+long long leadingNumber(std::string_view row, std::size_t end) {
     std::size_t i = 0;
     while (i < end && isCBlank(row[i])) {
         ++i;
@@ -36,13 +37,13 @@ unsigned char folded(char c) {
 
 }  // namespace
 
-std::string rowKey(const std::string& row) {
+std::string_view rowKey(std::string_view row) {
     std::size_t firstComma = row.find(',');
     long long length =
-        leadingNumber(row, firstComma == std::string::npos ? row.size() : firstComma);
-    std::size_t rest1 = firstComma == std::string::npos ? 0 : firstComma + 1;
+        leadingNumber(row, firstComma == std::string_view::npos ? row.size() : firstComma);
+    std::size_t rest1 = firstComma == std::string_view::npos ? 0 : firstComma + 1;
     std::size_t secondComma = row.find(',', rest1);
-    std::size_t rest2 = secondComma == std::string::npos ? rest1 : secondComma + 1;
+    std::size_t rest2 = secondComma == std::string_view::npos ? rest1 : secondComma + 1;
     std::size_t available = row.size() - rest2;
     if (length < 0 || static_cast<unsigned long long>(length) > available) {
         return row.substr(rest2);
@@ -50,16 +51,19 @@ std::string rowKey(const std::string& row) {
     return row.substr(rest2, static_cast<std::size_t>(length));
 }
 
-int compareKeys(const std::string& a, const std::string& b) {
-    const char* left = a.c_str();
-    const char* right = b.c_str();
-    for (;; ++left, ++right) {
-        unsigned char l = folded(*left);
-        unsigned char r = folded(*right);
+int compareKeys(std::string_view a, std::string_view b) {
+    // The end of a key reads as the zero byte that ends a C string.
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        unsigned char l = folded(a[i]);
+        unsigned char r = folded(b[i]);
         if (l != r || l == 0) {
             return static_cast<int>(l) - static_cast<int>(r);
         }
     }
+    unsigned char l = a.size() > common ? folded(a[common]) : 0;
+    unsigned char r = b.size() > common ? folded(b[common]) : 0;
+    return static_cast<int>(l) - static_cast<int>(r);
 }
 
 std::vector<std::string> listRows(const std::string& content) {

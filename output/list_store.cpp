@@ -49,6 +49,15 @@ struct StoredList {
     // The rows are those read from the file, which holds them exactly as they would be
     // written: the list need not even be put together to know it is unchanged.
     bool rowsAsOnDisk = false;
+    // Rows not taken into `rows` yet: they are still only the rows of `onDisk`, which start
+    // at `rowStarts` (and the last ends where the text ends). A rerun finds most lists so
+    // and merges only rows they hold already: those merges are answered from the text, and
+    // the rows are put into the map when a merge changes them.
+    bool rowsInText = false;
+    std::vector<std::size_t> rowStarts;
+    // The rows of `onDisk`, by number, that merges left as they were while the rows were
+    // still in the text: unsaved like the rows of `unsaved`, and before them.
+    std::vector<std::size_t> unsavedInText;
     // The list of a folder this run made, not written yet: it goes under its own name at
     // once, without a temporary file and a move.
     bool fresh = false;
@@ -57,6 +66,8 @@ struct StoredList {
 struct Store {
     std::vector<std::unique_ptr<StoredList>> lists;
     std::unordered_map<std::string, StoredList*> byPath;
+    // The list found last: most tracks go to the list of the track before.
+    StoredList* lastFound = nullptr;
     // The same file can be reached by paths that differ (letter case on Windows): lists are
     // also known by their folder's identity, so two paths never hold two copies of a file.
     std::unordered_map<std::string, StoredList*> byIdentity;
@@ -97,6 +108,53 @@ std::string identityOf(const std::string& path) {
     return folderId + '/' + path.substr(slash == std::string::npos ? 0 : slash + 1);
 }
 
+// Row `index` of a list whose rows are still in its text, with its line end.
+std::string_view textRow(const StoredList& list, std::size_t index) {
+    const std::size_t start = list.rowStarts[index];
+    const std::size_t end =
+        index + 1 < list.rowStarts.size() ? list.rowStarts[index + 1] : list.onDisk.size();
+    return std::string_view(list.onDisk).substr(start, end - start);
+}
+
+std::string_view keyOfRow(std::string_view rowWithEnd) {
+    return rowKey(rowWithEnd.substr(0, rowWithEnd.size() - 1));
+}
+
+// Puts the rows of `content` (its non-blank lines, which are in key order) into the map,
+// each copied once, with a line end.
+void takeRows(StoredList& list, const std::string& content) {
+    for (std::size_t start = 0, end; start < content.size(); start = end + 1) {
+        end = std::min(content.find('\n', start), content.size());
+        if (end > start) {
+            std::string row;
+            row.reserve(end - start + 1);
+            row.assign(content, start, end - start);
+            std::string key(rowKey(row));
+            row += '\n';
+            list.rows.emplace_hint(list.rows.end(), std::move(key), std::move(row));
+        }
+    }
+}
+
+// Takes the rows of a list out of its text into the map, before a merge changes them.
+void takeRowsFromText(StoredList& list) {
+    if (!list.rowsInText) {
+        return;
+    }
+    takeRows(list, list.onDisk);
+    std::vector<std::pair<std::string, std::string>> unsaved;
+    for (std::size_t index : list.unsavedInText) {
+        const std::string_view row = textRow(list, index);
+        unsaved.emplace_back(std::string(row), std::string(keyOfRow(row)));
+    }
+    unsaved.insert(unsaved.end(), std::make_move_iterator(list.unsaved.begin()),
+                   std::make_move_iterator(list.unsaved.end()));
+    list.unsaved = std::move(unsaved);
+    list.rowsInText = false;
+    std::vector<std::size_t>().swap(list.rowStarts);
+    std::vector<std::size_t>().swap(list.unsavedInText);
+}
+
 // Reads a list into memory. Null when it cannot take rows: it exists but cannot be read, or
 // its folder does not exist.
 std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
@@ -116,9 +174,9 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
     list->kind = kind;
     // The error list keeps the order in which its rows were met.
     list->inKeyOrder = kind != ListKind::errors;
-    // The rows (the non-blank lines) go straight from the text into the map, each copied
-    // once with its line end.
-    const std::string* previousKey = nullptr;
+    // The rows are the non-blank lines; one pass finds them and whether they are in key
+    // order, without copying any.
+    std::string_view previousKey;
     bool blankLines = false;
     for (std::size_t start = 0, end; start < content.size(); start = end + 1) {
         end = std::min(content.find('\n', start), content.size());
@@ -130,41 +188,43 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
         if (!list->inKeyOrder) {
             continue;
         }
-        std::string row;
-        row.reserve(end - start + 1);
-        row.assign(content, start, end - start);
-        std::string key = rowKey(row);
-        if (previousKey && compareKeys(*previousKey, key) > 0) {
+        const std::string_view key = rowKey(std::string_view(content).substr(start, end - start));
+        if (list->rowCount > 1 && compareKeys(previousKey, key) > 0) {
             list->inKeyOrder = false;
             continue;
         }
-        row += '\n';
-        previousKey =
-            &list->rows.emplace_hint(list->rows.end(), std::move(key), std::move(row))->first;
-    }
-    if (!list->inKeyOrder) {
-        // The text keeps its rows as they are, each ended by a line end, without its blank
-        // lines.
-        list->rows.clear();
-        if (!blankLines) {
-            list->text = content;
-        } else {
-            list->text.reserve(content.size());
-            for (std::size_t start = 0, end; start < content.size(); start = end + 1) {
-                end = std::min(content.find('\n', start), content.size());
-                list->text.append(content, start, end - start);
-                if (end > start) {
-                    list->text += '\n';
-                }
-            }
-        }
-        if (!list->text.empty() && list->text.back() != '\n') {
-            list->text += '\n';
-        }
+        previousKey = key;
+        list->rowStarts.push_back(start);
     }
     list->onDiskKnown = asStored;
     list->rowsAsOnDisk =
         asStored && list->inKeyOrder && !blankLines && (content.empty() || content.back() == '\n');
+    if (list->rowsAsOnDisk) {
+        list->rowsInText = true;
+    } else {
+        std::vector<std::size_t>().swap(list->rowStarts);
+        if (list->inKeyOrder) {
+            takeRows(*list, content);
+        } else {
+            // The text keeps its rows as they are, each ended by a line end, without its blank
+            // lines.
+            if (!blankLines) {
+                list->text = content;
+            } else {
+                list->text.reserve(content.size());
+                for (std::size_t start = 0, end; start < content.size(); start = end + 1) {
+                    end = std::min(content.find('\n', start), content.size());
+                    list->text.append(content, start, end - start);
+                    if (end > start) {
+                        list->text += '\n';
+                    }
+                }
+            }
+            if (!list->text.empty() && list->text.back() != '\n') {
+                list->text += '\n';
+            }
+        }
+    }
     if (asStored) {
         list->onDisk = std::move(content);
     }
@@ -172,8 +232,12 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
 }
 
 StoredList* findList(const std::string& path, ListKind kind) {
+    if (store.lastFound && store.lastFound->path == path) {
+        return store.lastFound;
+    }
     auto known = store.byPath.find(path);
     if (known != store.byPath.end()) {
+        store.lastFound = known->second;
         return known->second;
     }
     const std::size_t slash = path.rfind('/');
@@ -223,6 +287,7 @@ StoredList* findList(const std::string& path, ListKind kind) {
 // The error list takes every row at its end, in the order met; any other list keeps its
 // rows in key order, a new row replacing those of its key.
 void applyMerge(StoredList& list, const std::string& newRow, const std::string& newKey) {
+    takeRowsFromText(list);
     std::size_t before = list.rowCount;
     if (list.kind == ListKind::errors) {
         list.text += newRow;
@@ -247,11 +312,38 @@ void applyMerge(StoredList& list, const std::string& newRow, const std::string& 
     }
 }
 
+// The rows of a list whose rows are still in its text that have the key `key`: from
+// `first` up to `last`.
+void textRowsOfKey(const StoredList& list, std::string_view key, std::size_t& first,
+                   std::size_t& last) {
+    std::size_t low = 0;
+    std::size_t high = list.rowStarts.size();
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (compareKeys(keyOfRow(textRow(list, middle)), key) < 0) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    first = last = low;
+    while (last < list.rowStarts.size() && compareKeys(keyOfRow(textRow(list, last)), key) == 0) {
+        ++last;
+    }
+}
+
 // True when merging `newRow` into `list` would leave its rows as they are: the list is in
-// key order and holds exactly that row for its key.
-bool changesNothing(const StoredList& list, const std::string& newRow, const std::string& newKey) {
+// key order and holds exactly that row for its key. `index`: that row's number, when the
+// rows are still in the text.
+bool changesNothing(const StoredList& list, const std::string& newRow, const std::string& newKey,
+                    std::size_t& index) {
     if (list.kind == ListKind::errors || !list.inKeyOrder) {
         return false;
+    }
+    if (list.rowsInText) {
+        std::size_t last;
+        textRowsOfKey(list, newKey, index, last);
+        return last == index + 1 && textRow(list, index) == newRow;
     }
     auto equal = list.rows.equal_range(newKey);
     return equal.first != equal.second && std::next(equal.first) == equal.second &&
@@ -271,6 +363,12 @@ bool journalRecord(char mode, ListKind kind, const std::string& path, const std:
 }
 
 bool holdsKey(const StoredList& list, const std::string& key) {
+    if (list.rowsInText) {
+        std::size_t first;
+        std::size_t last;
+        textRowsOfKey(list, key, first, last);
+        return last > first;
+    }
     if (list.inKeyOrder) {
         return list.rows.count(key) > 0;
     }
@@ -283,6 +381,9 @@ bool holdsKey(const StoredList& list, const std::string& key) {
 }
 
 std::string listText(const StoredList& list) {
+    if (list.rowsInText) {
+        return list.onDisk;
+    }
     if (!list.inKeyOrder) {
         return list.text;
     }
@@ -303,6 +404,7 @@ bool writeList(StoredList& list, std::vector<std::pair<std::string, std::string>
     if (list.rowsAsOnDisk) {
         list.changed = false;
         list.unsaved.clear();
+        list.unsavedInText.clear();
         return true;
     }
     std::string text = listText(list);
@@ -337,6 +439,7 @@ void forgetWrittenLists() {
         }
     }
     store.lists = std::move(unwritten);
+    store.lastFound = nullptr;
     store.byPath.clear();
     store.byIdentity.clear();
     store.unidentified.clear();
@@ -504,7 +607,8 @@ bool mergeListRow(const std::string& listPath, const std::string& newRow, const 
         }
         return false;
     }
-    if (changesNothing(*list, newRow, newKey)) {
+    std::size_t index = 0;
+    if (changesNothing(*list, newRow, newKey, index)) {
         // A rerun merges every track row again into a list that holds it already. Such a
         // merge leaves the rows as they are, and replayed it would too, so it is not
         // journaled; the journal is still opened, so that a run that cannot keep one says so
@@ -515,7 +619,9 @@ bool mergeListRow(const std::string& listPath, const std::string& newRow, const 
             openJournal();
         }
         list->changed = true;
-        if (list->kind == ListKind::tracks) {
+        if (list->kind == ListKind::tracks && list->rowsInText) {
+            list->unsavedInText.push_back(index);
+        } else if (list->kind == ListKind::tracks) {
             list->unsaved.emplace_back(newRow, newKey);
         }
     } else {

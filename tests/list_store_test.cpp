@@ -29,11 +29,16 @@ std::string record(char mode, char kind, const std::vector<std::string>& texts) 
 
 // Merging in memory must leave every list exactly as merging row by row into the file
 // would: random merges into lists that start empty, sorted, out of order, with blank lines
-// or without a final line end, with keys that differ only in case.
+// or without a final line end, with keys that differ only in case (in one list too), of
+// rows new and rows they hold already.
 TEST(ListStore, EndsLikeMergingIntoTheFileRowByRow) {
     const std::string keys[] = {"a", "A", "b", "_x", "9", "a,b", "", "\xE3\x81\x82", "B", "ab"};
-    const std::string starts[] = {"", "1,1,a,v\r\n1,1,c,v\r\n", "1,1,c,v\r\n1,1,a,v\r\n0,0,,\r\n",
-                                  "\r\n1,1,b,v\r\n\r\n\r\n1,1,d,v", "junk\n-1,0,zz\n"};
+    const std::string starts[] = {"",
+                                  "1,1,a,v\r\n1,1,c,v\r\n",
+                                  "1,1,c,v\r\n1,1,a,v\r\n0,0,,\r\n",
+                                  "\r\n1,1,b,v\r\n\r\n\r\n1,1,d,v",
+                                  "junk\n-1,0,zz\n",
+                                  "1,1,a,1\r\n1,1,A,1\r\n1,1,b,1\r\n"};
     std::mt19937 random(7);
     for (int round = 0; round < 40; ++round) {
         ScopedTempFolder folder;
@@ -41,14 +46,15 @@ TEST(ListStore, EndsLikeMergingIntoTheFileRowByRow) {
         for (int step = -3; step < 60; ++step) {
             const std::string path = "list" + std::to_string(random() % 3) + ".csv";
             if (step < 0) {
-                const std::string& start = starts[random() % 5];
+                const std::string& start = starts[random() % 6];
                 writeFile(path, start);
                 expected[path] = platform::fromStoredText(start.data(), start.size());
                 continue;
             }
             const std::string& key = keys[random() % 10];
-            ASSERT_TRUE(mergeListRow(path, row(key, std::to_string(step)), key));
-            expected[path] = mergeRows(expected[path], row(key, std::to_string(step)), key, false);
+            const std::string value = std::to_string(step % 3);
+            ASSERT_TRUE(mergeListRow(path, row(key, value), key));
+            expected[path] = mergeRows(expected[path], row(key, value), key, false);
         }
         EXPECT_TRUE(finishLists());
         for (const auto& [path, text] : expected) {
@@ -56,6 +62,12 @@ TEST(ListStore, EndsLikeMergingIntoTheFileRowByRow) {
         }
         EXPECT_FALSE(fileExists(kJournalName));
     }
+    // A row that the list holds already, and a second row of its key.
+    ScopedTempFolder folder;
+    writeFile("list.csv", "1,1,a,1\r\n1,1,A,1\r\n1,1,b,1\r\n");
+    ASSERT_TRUE(mergeListRow("list.csv", row("a", "1"), "a"));
+    EXPECT_TRUE(finishLists());
+    EXPECT_EQ(readFile("list.csv"), "1,1,a,1\r\n1,1,b,1\r\n");
 }
 
 TEST(ListStore, CheckpointsWriteListsAndEmptyTheJournal) {
@@ -77,8 +89,11 @@ TEST(ListStore, FailedWriteLeavesTheOldListAndKeepsTrackRows) {
     ScopedTempFolder folder;
     for (const std::string name : {"album", "index"}) {
         writeFile((makeFolders(name), name + "/list.csv"), "1,1,a,v\r\n");
-        ASSERT_TRUE(mergeListRow(name + "/list.csv", row("b"), "b",
-                                 name == "album" ? ListKind::tracks : ListKind::index));
+        // A row the list holds already counts as merged too.
+        for (const std::string key : {"a", "b"}) {
+            ASSERT_TRUE(mergeListRow(name + "/list.csv", row(key), key,
+                                     name == "album" ? ListKind::tracks : ListKind::index));
+        }
         // The folder moves away and a file stands in its place.
         fs::rename(name, name + "-kept");
         writeFile(name, "");
@@ -86,7 +101,7 @@ TEST(ListStore, FailedWriteLeavesTheOldListAndKeepsTrackRows) {
     EXPECT_FALSE(finishLists());
     EXPECT_EQ(readFile("album-kept/list.csv") + readFile("index-kept/list.csv"),
               "1,1,a,v\r\n1,1,a,v\r\n");
-    EXPECT_EQ(readFile("errlist.csv"), platform::toStoredText(row("b")));
+    EXPECT_EQ(readFile("errlist.csv"), platform::toStoredText(row("a") + row("b")));
 }
 
 // A record torn by an interruption (a byte changed, or cut short) is passed over, with
