@@ -45,6 +45,51 @@ bool refill(LibraryStream& stream) {
     return got > 0;
 }
 
+// Notes the "<" at offset `at` of the line being read.
+void noteOpening(LibraryStream& stream, std::size_t at) {
+    if (stream.openingCount < LibraryStream::kMaxOpenings) {
+        stream.openings[stream.openingCount] = static_cast<std::uint32_t>(at);
+    }
+    ++stream.openingCount;
+}
+
+// Finds the first line feed at or after offset `from` of the `size` bytes at `data` (the
+// line being read, up to the end of the buffered bytes), and notes the "<" before it on the
+// way: one pass over the line finds both. npos when there is none.
+std::size_t findLineEnd(LibraryStream& stream, const char* data, std::size_t from,
+                        std::size_t size) {
+    std::size_t at = from;
+#ifdef BUNKAI_LINE_SCAN_SSE2
+    const __m128i feed = _mm_set1_epi8('\n');
+    const __m128i opening = _mm_set1_epi8('<');
+    for (; at + 16 <= size; at += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+        const unsigned feeds =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, feed)));
+        unsigned openings =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, opening)));
+        if (feeds != 0) {
+            openings &= (1u << __builtin_ctz(feeds)) - 1;
+        }
+        for (; openings != 0; openings &= openings - 1) {
+            noteOpening(stream, at + static_cast<std::size_t>(__builtin_ctz(openings)));
+        }
+        if (feeds != 0) {
+            return at + static_cast<std::size_t>(__builtin_ctz(feeds));
+        }
+    }
+#endif
+    for (; at < size; ++at) {
+        if (data[at] == '\n') {
+            return at;
+        }
+        if (data[at] == '<') {
+            noteOpening(stream, at);
+        }
+    }
+    return std::string_view::npos;
+}
+
 // True when `tag` (a literal) starts at `at` in the `size` bytes at `data`.
 template <std::size_t length>
 bool tagAt(const char* data, std::size_t size, std::size_t at, const char (&tag)[length]) {
@@ -55,6 +100,16 @@ bool tagAt(const char* data, std::size_t size, std::size_t at, const char (&tag)
 // true. Every tag starts with "<", and an entry line holds four of them in some sixty bytes.
 template <typename Look>
 void forEachOpening(const char* data, std::size_t size, Look look) {
+    const LibraryStream& stream = libraryStream;
+    if (stream.openingsKnown && data == stream.openingsLine.data() &&
+        size == stream.openingsLine.size()) {
+        for (std::size_t i = 0; i < stream.openingCount; ++i) {
+            if (look(stream.openings[i])) {
+                return;
+            }
+        }
+        return;
+    }
     std::size_t at = 0;
 #ifdef BUNKAI_LINE_SCAN_SSE2
     // Sixteen bytes at a time.
@@ -122,28 +177,30 @@ void closeLibrary() {
 void readLine() {
     LibraryStream& stream = libraryStream;
     std::size_t searched = 0;  // bytes after `position` known to hold no line feed
+    stream.openingCount = 0;
     for (;;) {
         const char* start = stream.buffer.data() + stream.position;
         const std::size_t available = stream.filled - stream.position;
-        const void* found = std::memchr(start + searched, '\n', available - searched);
-        if (found) {
-            std::size_t length = static_cast<std::size_t>(static_cast<const char*>(found) - start);
+        std::size_t length = findLineEnd(stream, start, searched, available);
+        if (length != std::string_view::npos) {
             stream.position += length + 1;
             // CR LF reads as LF.
             if (length > 0 && start[length - 1] == '\r') {
                 --length;
             }
             currentLine = std::string_view(start, length);
-            return;
+            break;
         }
         searched = available;
         if (!refill(stream)) {
             currentLine = std::string_view(stream.buffer.data() + stream.position, available);
             stream.position = stream.filled;
             stream.atEnd = true;
-            return;
+            break;
         }
     }
+    stream.openingsKnown = stream.openingCount <= LibraryStream::kMaxOpenings;
+    stream.openingsLine = currentLine;
 }
 
 bool atEndOfInput() {

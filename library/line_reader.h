@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -21,6 +22,14 @@ struct LibraryStream {
     std::size_t filled = 0;    // bytes of `buffer` that hold data
     bool sourceDone = false;   // the file has nothing more to give (end, error or Ctrl-Z)
     bool atEnd = false;        // a read has met the end of the input
+    // The "<" of the last line read, by their offsets in it, found while its end was looked
+    // for: scanLine and extractBetween, given that line, need not look at its bytes again.
+    // Known only when `openingsLine` is that line and it holds at most kMaxOpenings of them.
+    static constexpr std::size_t kMaxOpenings = 8;
+    std::uint32_t openings[kMaxOpenings] = {};
+    std::size_t openingCount = 0;
+    bool openingsKnown = false;
+    std::string_view openingsLine;
 };
 
 extern LibraryStream libraryStream;

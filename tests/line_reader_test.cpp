@@ -17,6 +17,17 @@ std::string linesOf(const std::string& bytes) {
     while (!atEndOfInput()) {
         readLine();
         lines += std::string(currentLine) + (atEndOfInput() ? "$" : "|");
+        // The reader finds the "<" of the line as it reads it: the tags must come out as a
+        // look at a copy of the line finds them.
+        const std::string copy(currentLine);
+        const LineTags tags = scanLine(currentLine);
+        const LineTags copyTags = scanLine(copy);
+        EXPECT_EQ(tags.opensDictionary, copyTags.opensDictionary) << copy;
+        EXPECT_EQ(tags.closesDictionary, copyTags.closesDictionary) << copy;
+        EXPECT_EQ(tags.hasKey, copyTags.hasKey) << copy;
+        EXPECT_EQ(tags.key, copyTags.key) << copy;
+        EXPECT_EQ(extractBetween("<string>", "</string>", currentLine),
+                  extractBetween("<string>", "</string>", copy));
     }
     closeLibrary();
     return lines;
@@ -37,12 +48,16 @@ TEST(LineReader, TextModeRules) {
          "c\nd\n",
          "a|b$"},
         {"", "$"},
+        {"<key>a</key>\n<dict>\n</dict><key>b\n", "<key>a</key>|<dict>|</dict><key>b|$"},
+        {"<<<<<<<<<key>a</key><string>x</string>\n<</dict>",
+         "<<<<<<<<<key>a</key><string>x</string>|<</dict>$"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(linesOf(c.bytes), c.lines) << c.bytes;
     }
-    // Lines longer than the reader's block, and a CR LF split between two blocks.
-    const std::string longLine(3 * 1024 * 1024 + 17, 'x');
+    // Lines longer than the reader's block, with tags in more than one block, and a CR LF
+    // split between two blocks.
+    const std::string longLine = "<key>" + std::string(3 * 1024 * 1024 + 17, 'x') + "</key>";
     const std::string filler((1 << 20) - 1 - (longLine.size() + 2) % (1 << 20), 'y');
     EXPECT_TRUE(linesOf(longLine + "\r\n" + filler + "\r\nend") ==
                 longLine + "|" + filler + "|end$");
