@@ -97,9 +97,9 @@ const Component kComponents[] = {
 
 }  // namespace
 
-std::string musicRelativePath(std::string_view line, const std::string& mediaFolderUrl) {
+std::string_view musicRelativePath(std::string_view line, const std::string& mediaFolderUrl) {
     if (line.find("Media/Music/") != std::string_view::npos) {
-        return std::string(extractBetween("Media/Music/", "</string>", line));
+        return extractBetween("Media/Music/", "</string>", line);
     }
     if (mediaFolderUrl.empty()) {
         return {};
@@ -119,11 +119,11 @@ std::string musicRelativePath(std::string_view line, const std::string& mediaFol
     if (startsIgnoringAsciiCase(rest, kOwnMusicFolder)) {
         std::string_view belowMusic = rest.substr(kOwnMusicFolder.size());
         if (componentCount(belowMusic, 3) == 3) {
-            return std::string(belowMusic);
+            return belowMusic;
         }
     }
     if (componentCount(rest, 4) == 3 && !isMediaKindFolder(rest.substr(0, rest.find('/')))) {
-        return std::string(rest);
+        return rest;
     }
     return {};
 }
@@ -137,9 +137,9 @@ void resolveLocation(std::string_view line) {
         if (urlDecode(path) != 0) {
             trackRecord.errorNotes.emplace_back("no files");
         }
-        path = platform::localFilePath(path);
+        platform::toLocalFilePath(path);
     }
-    std::string relativePath = musicRelativePath(line, mediaFolderUrl);
+    const std::string_view relativePath = musicRelativePath(line, mediaFolderUrl);
     if (!relativePath.empty()) {
         splitMusicPath(relativePath);
     }

@@ -29,7 +29,8 @@ void resolveLocation(std::string_view line);
 //    - R has exactly three non-empty components and the first, decoded, is none of the
 //      media player's folders for kinds of media ("Movies", "Podcasts", ..., letter case
 //      ignored): R, the older layout with the artist folders right in the media folder.
-std::string musicRelativePath(std::string_view line, const std::string& mediaFolderUrl);
+// The path views `line`.
+std::string_view musicRelativePath(std::string_view line, const std::string& mediaFolderUrl);
 
 // Splits `relativePath` (still URL-encoded) at "/" (runs of "/" count as one, and leading
 // or trailing ones give nothing), then decodes each of the first three components: XML

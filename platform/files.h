@@ -97,9 +97,9 @@ bool folderExists(const std::string& path);
 // Empty when there is no such folder, or when a level of `path` is a link.
 std::string folderIdentity(const std::string& path);
 
-// The local path of a file URL, given the URL's decoded path text (UTF-8, cut at a zero
-// byte): on Windows in its ANSI code page, on POSIX systems the text itself.
-std::string localFilePath(const std::string& urlPath);
+// Turns the decoded path text of a file URL (UTF-8, cut at a zero byte) into the file's
+// local path, in place: on Windows in its ANSI code page, on POSIX systems the text itself.
+void toLocalFilePath(std::string& path);
 
 // Opens a file that the user named (the export) for binary reading. Links are followed, as
 // any program follows them for a file it is given; nullptr when it cannot be opened or is no

@@ -383,9 +383,7 @@ std::string folderIdentity(const std::string& path) {
     return std::to_string(info.st_dev) + ':' + std::to_string(info.st_ino);
 }
 
-std::string localFilePath(const std::string& urlPath) {
-    return urlPath;
-}
+void toLocalFilePath(std::string&) {}
 
 std::FILE* openInputFile(const std::string& path) {
     return adoptRegularFile(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC), "rb", false);

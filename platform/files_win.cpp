@@ -3,6 +3,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -204,9 +205,9 @@ std::string folderIdentity(const std::string& path) {
            ':' + std::to_string(info.nFileIndexLow);
 }
 
-std::string localFilePath(const std::string& urlPath) {
-    std::string path = utf8ToCodePage932(urlPath);
-    return path.substr(0, path.find('\0'));
+void toLocalFilePath(std::string& path) {
+    path = utf8ToCodePage932(path);
+    path.resize(std::min(path.size(), path.find('\0')));
 }
 
 namespace {
