@@ -192,10 +192,30 @@ void forEachOpening(const char* data, std::size_t size, Look look) {
     }
 }
 
-// True when `tag` starts at `at` of `line`; the second byte settles most misses.
+// True when `tag` starts at `at` of `line`; the second byte settles most misses. Tags are
+// a few bytes long: compared eight at a time here, they cost less than a call to memcmp.
 bool startsAt(std::string_view line, std::size_t at, std::string_view tag) {
-    return line.size() - at >= tag.size() && (tag.size() < 2 || line[at + 1] == tag[1]) &&
-           std::memcmp(line.data() + at, tag.data(), tag.size()) == 0;
+    if (line.size() - at < tag.size() || (tag.size() >= 2 && line[at + 1] != tag[1])) {
+        return false;
+    }
+    const char* bytes = line.data() + at;
+    const char* wanted = tag.data();
+    std::size_t left = tag.size();
+    for (; left >= 8; left -= 8, bytes += 8, wanted += 8) {
+        std::uint64_t word;
+        std::uint64_t wantedWord;
+        std::memcpy(&word, bytes, 8);
+        std::memcpy(&wantedWord, wanted, 8);
+        if (word != wantedWord) {
+            return false;
+        }
+    }
+    for (; left > 0; --left) {
+        if (*bytes++ != *wanted++) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
