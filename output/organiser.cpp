@@ -26,7 +26,10 @@ const char* const kCompilationsFolder = "Compilations";
 // disk. Most tracks share their folders with the tracks before them, and a second attempt
 // to make a folder gives what the first one gave (made now, or there already): remembering
 // the attempts saves two failing system calls per track, a third of a large run's time.
-std::unordered_map<std::string, std::string> foldersTried;
+// This map and the other two of a run's folders below are never destroyed: at the end of
+// the process, handing every entry back to the allocator would only make the run longer.
+std::unordered_map<std::string, std::string>& foldersTried =
+    *new std::unordered_map<std::string, std::string>();
 
 // Makes the folder `name` in `parent`, unless this run has tried to already, and gives it
 // its row in the index list `listPath`; sets `path` to the folder's path. True only when
@@ -80,7 +83,8 @@ bool makeIndexedFolder(const std::string& parent, const std::string& name,
 // and the album folder name (which holds no "/"). A folder once tried gives the same path to
 // every later track: a track of an album met before skips the look-ups, and the rows its
 // folders would get.
-std::unordered_map<std::string, std::string> albumListPaths;
+std::unordered_map<std::string, std::string>& albumListPaths =
+    *new std::unordered_map<std::string, std::string>();
 
 // The same for the last such track: most tracks follow another of their album.
 struct LastFolders {
@@ -244,7 +248,7 @@ TrackQueue queue;
 
 // The reader's own memory of the album folders it has met this run, by path, and of the
 // last track's folder names: whether a track is the first of its album folder.
-std::unordered_set<std::string> albumFoldersMet;
+std::unordered_set<std::string>& albumFoldersMet = *new std::unordered_set<std::string>();
 LastFolders lastFoldersMet;
 
 // A library run again finds nearly all its album folders there already. After this many

@@ -19,8 +19,10 @@ struct FolderEntries {
 
 // The folders looked into this run, by path. A large library has tens of thousands of
 // folders and a track needs two of them; reading a folder once and looking names up in
-// memory keeps the cost per track to a hash look-up.
-std::unordered_map<std::string, FolderEntries> folders;
+// memory keeps the cost per track to a hash look-up. Never destroyed: at the end of the
+// process, handing every name back to the allocator would only make the run longer.
+std::unordered_map<std::string, FolderEntries>& folders =
+    *new std::unordered_map<std::string, FolderEntries>();
 
 void addEntry(FolderEntries& entries, const std::string& name) {
     auto added = entries.byFoldedName.emplace(foldLetterCase(name), name);
