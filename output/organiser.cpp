@@ -78,11 +78,18 @@ bool makeIndexedFolder(const std::string& parent, const std::string& name,
     return true;
 }
 
-// The album list of every track that got as far as its folders, by the folder names that
-// led to it: a compilation's album folder name after "1/", or "0", the artist folder name, "/"
-// and the album folder name (which holds no "/"). A folder once tried gives the same path to
-// every later track: a track of an album met before skips the look-ups, and the rows its
-// folders would get.
+// The folder names that lead to a track's album folder, in one text: a compilation's album
+// folder name after "1/", or "0", the artist folder name, "/" and the album folder name
+// (which holds no "/").
+std::string albumKey(const TrackRecord& track) {
+    std::string key = track.isCompilation ? "1/" : "0" + track.artistFolderSjis + '/';
+    key += track.albumFolderSjis;
+    return key;
+}
+
+// The album list of every track that got as far as its folders, by its albumKey. A folder
+// once tried gives the same path to every later track: a track of an album met before skips
+// the look-ups, and the rows its folders would get.
 std::unordered_map<std::string, std::string>& albumListPaths =
     *new std::unordered_map<std::string, std::string>();
 
@@ -151,8 +158,7 @@ Placement placeTrack(const TrackRecord& track, const FoundArtwork* artwork) {
 
     std::string albumPath;
     if (!sameFoldersAs(lastFolders, track)) {
-        std::string key = track.isCompilation ? "1/" : "0" + track.artistFolderSjis + '/';
-        key += track.albumFolderSjis;
+        std::string key = albumKey(track);
         auto known = albumListPaths.find(key);
         if (known == albumListPaths.end()) {
             std::string artistPath;
@@ -246,8 +252,9 @@ struct TrackQueue {
 
 TrackQueue queue;
 
-// The reader's own memory of the album folders it has met this run, by path, and of the
-// last track's folder names: whether a track is the first of its album folder.
+// The reader's own memory of the album folders it has met this run, by albumKey, and of the
+// last track's folder names: whether a track is the first of its album folder. Names that
+// lead to one folder (differing in letter case, say) only cost a look more.
 std::unordered_set<std::string>& albumFoldersMet = *new std::unordered_set<std::string>();
 LastFolders lastFoldersMet;
 
@@ -264,7 +271,8 @@ std::size_t looksSkipped = 0;
 // Every track must pass through it, so that it knows the folders met before; only when
 // `wanted` does it look on disk (and can it say yes).
 bool likelyMakesAlbumFolder(const TrackRecord& track, bool wanted) {
-    if (sameFoldersAs(lastFoldersMet, track) || !folderNamesUsable(track)) {
+    if (sameFoldersAs(lastFoldersMet, track) || !albumFoldersMet.insert(albumKey(track)).second ||
+        !wanted || !folderNamesUsable(track)) {
         return false;
     }
     const std::string album = windowsFolderName(track.albumFolderSjis);
@@ -275,9 +283,6 @@ bool likelyMakesAlbumFolder(const TrackRecord& track, bool wanted) {
     path += track.isCompilation ? kCompilationsFolder : windowsFolderName(track.artistFolderSjis);
     path += '/';
     path += album;
-    if (!albumFoldersMet.insert(path).second || !wanted) {
-        return false;
-    }
     if (foundInARow >= kFoundBeforeLookingLess && ++looksSkipped % kFoundBeforeLookingLess != 0) {
         return false;
     }
