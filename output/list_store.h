@@ -6,7 +6,9 @@
 // merged into it in memory by exactly the rule of mergeRows, and the list is written back
 // whole at checkpoints and at the end of the run: an existing list in one atomic step, the
 // list of a folder the run made straight under its name. Every list file thus ends the run
-// byte-identical to what merging row by row into the file would give.
+// byte-identical to what merging row by row into the file would give. A list read just as
+// it would be written keeps its rows in its text until a merge changes them: a rerun, which
+// merges every row again into a list that holds it already, copies none of them.
 //
 // Rows must not be lost when a run is interrupted: a folder that exists without its index
 // row would never get it from a later run, which adds index rows only for folders it
