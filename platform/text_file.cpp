@@ -37,34 +37,51 @@ std::string toStoredText(const std::string& text) {
     return stored;
 }
 
-std::string fromStoredText(const char* data, std::size_t size) {
+namespace {
+
+// Turns stored bytes into text in place: cut at a Ctrl-Z, each CR LF made LF (any other CR
+// stays). Returns the number of CR LF pairs.
+std::size_t storedToText(std::string& bytes) {
+    std::size_t size = bytes.size();
+    char* data = &bytes[0];
     if (const void* stop = std::memchr(data, 0x1A, size)) {
         size = static_cast<std::size_t>(static_cast<const char*>(stop) - data);
     }
-    std::string text;
-    text.reserve(size);
+    std::size_t written = 0;
     std::size_t done = 0;
+    std::size_t pairs = 0;
     while (const void* found = std::memchr(data + done, '\r', size - done)) {
         const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(found) - data);
-        // The CR of a CR LF is dropped; any other CR stays.
         const bool lineEnd = at + 1 < size && data[at + 1] == '\n';
-        text.append(data + done, at - done + (lineEnd ? 0 : 1));
+        const std::size_t kept = at - done + (lineEnd ? 0 : 1);
+        std::memmove(data + written, data + done, kept);
+        written += kept;
+        pairs += lineEnd;
         done = at + 1;
     }
-    text.append(data + done, size - done);
+    std::memmove(data + written, data + done, size - done);
+    bytes.resize(written + size - done);
+    return pairs;
+}
+
+}  // namespace
+
+std::string fromStoredText(const char* data, std::size_t size) {
+    std::string text(data, size);
+    storedToText(text);
     return text;
 }
 
 TextRead readTextFile(const std::string& path, std::string& content, bool* asStored) {
-    std::string raw;
-    if (!readWholeFile(path, raw)) {
+    if (!readWholeFile(path, content)) {
         return errno == ENOENT ? TextRead::missing : TextRead::failed;
     }
-    content = fromStoredText(raw.data(), raw.size());
+    // Converted where it was read: a rerun reads every list.
+    const std::size_t size = content.size();
+    const std::size_t pairs = storedToText(content);
     if (asStored) {
         // Each CR LF became LF; any other LF or a Ctrl-Z would be written differently.
-        *asStored = std::memchr(raw.data(), 0x1A, raw.size()) == nullptr &&
-                    raw.size() == content.size() + countLineFeeds(content);
+        *asStored = size == content.size() + pairs && countLineFeeds(content) == pairs;
     }
     return TextRead::ok;
 }
