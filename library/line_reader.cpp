@@ -280,6 +280,32 @@ bool lineIs(std::string_view text) {
     return currentLine == text;
 }
 
+namespace {
+
+// The bytes of `line` from `start` up to `closeAt`, or to the line's end when `closeAt` is
+// npos or lies before `start`.
+std::string_view valueBetween(std::string_view line, std::size_t start, std::size_t closeAt) {
+    if (closeAt != std::string_view::npos && closeAt >= start) {
+        return line.substr(start, closeAt - start);
+    }
+    return line.substr(start);
+}
+
+}  // namespace
+
+std::string_view valueFrom(std::size_t start, std::string_view close, std::string_view line) {
+    std::size_t closeAt = std::string_view::npos;
+    if (!close.empty() && close[0] == '<') {
+        forEachOpening(line.data(), line.size(), [&](std::size_t at) {
+            closeAt = startsAt(line, at, close) ? at : closeAt;
+            return closeAt != std::string_view::npos;
+        });
+    } else {
+        closeAt = line.find(close);
+    }
+    return valueBetween(line, start, closeAt);
+}
+
 std::string_view extractBetween(std::string_view open, std::string_view close,
                                 std::string_view line) {
     std::size_t openAt;
@@ -304,11 +330,7 @@ std::string_view extractBetween(std::string_view open, std::string_view close,
     if (openAt == std::string_view::npos) {
         return line;
     }
-    std::size_t start = openAt + open.size();
-    if (closeAt != std::string_view::npos && closeAt >= start) {
-        return line.substr(start, closeAt - start);
-    }
-    return line.substr(start);
+    return valueBetween(line, openAt + open.size(), closeAt);
 }
 
 std::string_view keyOf(std::string_view line) {

@@ -67,6 +67,10 @@ bool lineIs(std::string_view text);
 std::string_view extractBetween(std::string_view open, std::string_view close,
                                 std::string_view line);
 
+// extractBetween's value for an `open` that ends at `start` of `line`: the bytes from
+// `start` to the first `close` of the line, or to its end when `close` is missing or its
+// first occurrence lies before `start`.
+std::string_view valueFrom(std::size_t start, std::string_view close, std::string_view line);
 // The text between "<key>" and "</key>" by the rule of extractBetween.
 std::string_view keyOf(std::string_view line);
 

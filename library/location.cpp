@@ -98,8 +98,10 @@ const Component kComponents[] = {
 }  // namespace
 
 std::string_view musicRelativePath(std::string_view line, const std::string& mediaFolderUrl) {
-    if (line.find("Media/Music/") != std::string_view::npos) {
-        return extractBetween("Media/Music/", "</string>", line);
+    constexpr std::string_view kMusicMarker = "Media/Music/";
+    const std::size_t music = line.find(kMusicMarker);
+    if (music != std::string_view::npos) {
+        return valueFrom(music + kMusicMarker.size(), "</string>", line);
     }
     if (mediaFolderUrl.empty()) {
         return {};
@@ -129,11 +131,13 @@ std::string_view musicRelativePath(std::string_view line, const std::string& med
 }
 
 void resolveLocation(std::string_view line) {
-    if (line.find(kLoopbackMarker) != std::string_view::npos) {
+    const std::string_view marker = kLoopbackMarker;
+    const std::size_t url = line.find(marker);
+    if (url != std::string_view::npos) {
         // Decoded in the record's field, which keeps its capacity from track to track.
         std::string& path = trackRecord.location;
         path.clear();
-        appendXmlDecoded(path, extractBetween(kLoopbackMarker, "</string>", line));
+        appendXmlDecoded(path, valueFrom(url + marker.size(), "</string>", line));
         if (urlDecode(path) != 0) {
             trackRecord.errorNotes.emplace_back("no files");
         }
