@@ -6,10 +6,6 @@
 #include <emmintrin.h>
 #define BUNKAI_LINE_SCAN_SSE2 1
 #endif
-#if defined(__GNUC__) && defined(__x86_64__)
-#include <immintrin.h>
-#define BUNKAI_LINE_SCAN_AVX2 1
-#endif
 
 #include "platform/files.h"
 
@@ -57,53 +53,12 @@ void noteOpening(LibraryStream& stream, std::size_t at) {
     ++stream.openingCount;
 }
 
-#ifdef BUNKAI_LINE_SCAN_AVX2
-// findLineEnd thirty-two bytes at a time, on processors that have AVX2 (most since 2013):
-// an entry line of the export takes two steps. Leaves `at` where fewer than thirty-two
-// bytes are left when it finds no line feed.
-__attribute__((target("avx2"))) std::size_t findLineEndAvx2(LibraryStream& stream, const char* data,
-                                                            std::size_t& at, std::size_t size) {
-    const __m256i feed = _mm256_set1_epi8('\n');
-    const __m256i opening = _mm256_set1_epi8('<');
-    for (; at + 32 <= size; at += 32) {
-        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at));
-        const unsigned feeds =
-            static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, feed)));
-        unsigned openings =
-            static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, opening)));
-        if (feeds != 0) {
-            openings &= (1u << __builtin_ctz(feeds)) - 1;
-        }
-        for (; openings != 0; openings &= openings - 1) {
-            noteOpening(stream, at + static_cast<std::size_t>(__builtin_ctz(openings)));
-        }
-        if (feeds != 0) {
-            return at + static_cast<std::size_t>(__builtin_ctz(feeds));
-        }
-    }
-    return std::string_view::npos;
-}
-
-bool haveAvx2() {
-    static const bool have = __builtin_cpu_supports("avx2");
-    return have;
-}
-#endif
-
 // Finds the first line feed at or after offset `from` of the `size` bytes at `data` (the
 // line being read, up to the end of the buffered bytes), and notes the "<" before it on the
 // way: one pass over the line finds both. npos when there is none.
 std::size_t findLineEnd(LibraryStream& stream, const char* data, std::size_t from,
                         std::size_t size) {
     std::size_t at = from;
-#ifdef BUNKAI_LINE_SCAN_AVX2
-    if (haveAvx2()) {
-        const std::size_t end = findLineEndAvx2(stream, data, at, size);
-        if (end != std::string_view::npos) {
-            return end;
-        }
-    }
-#endif
 #ifdef BUNKAI_LINE_SCAN_SSE2
     const __m128i feed = _mm_set1_epi8('\n');
     const __m128i opening = _mm_set1_epi8('<');
