@@ -256,7 +256,9 @@ struct TrackQueue {
     bool handingOver = false;      // a reader thread hands tracks over through the queue
 };
 
-TrackQueue queue;
+// Never destroyed either: at the end of the process its records would give back their
+// strings one by one.
+TrackQueue& queue = *new TrackQueue();
 
 // The reader's own memory of the album folders it has met this run, by albumKey, and of the
 // last track's folder names: whether a track is the first of its album folder. Names that
