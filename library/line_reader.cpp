@@ -1,5 +1,6 @@
 #include "library/line_reader.h"
 
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__) && defined(__GNUC__)
@@ -48,7 +49,7 @@ bool refill(LibraryStream& stream) {
 // Notes the "<" at offset `at` of the line being read.
 void noteOpening(LibraryStream& stream, std::size_t at) {
     if (stream.openingCount < LibraryStream::kMaxOpenings) {
-        stream.openings[stream.openingCount] = static_cast<std::uint32_t>(at);
+        stream.openings[stream.openingCount] = at;
     }
     ++stream.openingCount;
 }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -26,7 +25,7 @@ struct LibraryStream {
     // for: scanLine and extractBetween, given that line, need not look at its bytes again.
     // Known only when `openingsLine` is that line and it holds at most kMaxOpenings of them.
     static constexpr std::size_t kMaxOpenings = 8;
-    std::uint32_t openings[kMaxOpenings] = {};
+    std::size_t openings[kMaxOpenings] = {};
     std::size_t openingCount = 0;
     bool openingsKnown = false;
     std::string_view openingsLine;
