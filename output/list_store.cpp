@@ -52,7 +52,8 @@ struct StoredList {
     // Rows not taken into `rows` yet: they are still only the rows of `onDisk`, which start
     // at `rowStarts` (and the last ends where the text ends). A rerun finds most lists so
     // and merges only rows they hold already: those merges are answered from the text, and
-    // the rows are put into the map when a merge changes them.
+    // the rows are put into the map when a merge changes them. Only while `rowsAsOnDisk`:
+    // such a list is never written.
     bool rowsInText = false;
     std::vector<std::size_t> rowStarts;
     // The rows of `onDisk`, by number, that merges left as they were while the rows were
@@ -381,9 +382,6 @@ bool holdsKey(const StoredList& list, const std::string& key) {
 }
 
 std::string listText(const StoredList& list) {
-    if (list.rowsInText) {
-        return list.onDisk;
-    }
     if (!list.inKeyOrder) {
         return list.text;
     }
