@@ -93,8 +93,10 @@ std::string albumKey(const TrackRecord& track) {
 std::unordered_map<std::string, std::string>& albumListPaths =
     *new std::unordered_map<std::string, std::string>();
 
-// The same for the last such track: most tracks follow another of their album.
-struct LastFolders {
+// The same for the last two albums met: most tracks follow another of their album, and a
+// track with no place in the tree (no Location, say) among them must not make the next one
+// look its album up again.
+struct Folders {
     bool known = false;
     bool isCompilation = false;
     std::string artistFolderSjis;
@@ -102,19 +104,33 @@ struct LastFolders {
     std::string albumListPath;
 };
 
+struct LastFolders {
+    Folders recent[2];  // the last one met first
+};
+
 LastFolders lastFolders;
 
-// True when `track` has the folder names of `last`; if not, `last` takes them.
+bool holdsFoldersOf(const Folders& folders, const TrackRecord& track) {
+    return folders.known && track.isCompilation == folders.isCompilation &&
+           track.albumFolderSjis == folders.albumFolderSjis &&
+           track.artistFolderSjis == folders.artistFolderSjis;
+}
+
+// True when `track` has the folder names of one of the albums of `last`, which then comes
+// first; if not, the older one makes way for them.
 bool sameFoldersAs(LastFolders& last, const TrackRecord& track) {
-    if (last.known && track.isCompilation == last.isCompilation &&
-        track.albumFolderSjis == last.albumFolderSjis &&
-        track.artistFolderSjis == last.artistFolderSjis) {
+    if (holdsFoldersOf(last.recent[0], track)) {
         return true;
     }
-    last.known = true;
-    last.isCompilation = track.isCompilation;
-    last.artistFolderSjis = track.artistFolderSjis;
-    last.albumFolderSjis = track.albumFolderSjis;
+    std::swap(last.recent[0], last.recent[1]);
+    if (holdsFoldersOf(last.recent[0], track)) {
+        return true;
+    }
+    Folders& folders = last.recent[0];
+    folders.known = true;
+    folders.isCompilation = track.isCompilation;
+    folders.artistFolderSjis = track.artistFolderSjis;
+    folders.albumFolderSjis = track.albumFolderSjis;
     return false;
 }
 
@@ -178,11 +194,12 @@ Placement placeTrack(const TrackRecord& track, const FoundArtwork* artwork) {
                 &track.location);
             known = albumListPaths.emplace(std::move(key), albumPath + "/list.csv").first;
         }
-        lastFolders.albumListPath = known->second;
+        lastFolders.recent[0].albumListPath = known->second;
     }
     if (track.fileName.empty()) {
         mergeIntoErrorList(track, row, placement);
-    } else if (!mergeListRow(lastFolders.albumListPath, row, track.fileName, ListKind::tracks)) {
+    } else if (!mergeListRow(lastFolders.recent[0].albumListPath, row, track.fileName,
+                             ListKind::tracks)) {
         // The album's list could not take the row (no folder, a refused name, a write
         // error): keep the track in the error list rather than lose it.
         mergeIntoErrorList(track, row, placement);
@@ -261,7 +278,7 @@ struct TrackQueue {
 TrackQueue& queue = *new TrackQueue();
 
 // The reader's own memory of the album folders it has met this run, by albumKey, and of the
-// last track's folder names: whether a track is the first of its album folder. Names that
+// last two albums' folder names: whether a track is the first of its album folder. Names that
 // lead to one folder (differing in letter case, say) only cost a look more.
 std::unordered_set<std::string>& albumFoldersMet = *new std::unordered_set<std::string>();
 LastFolders lastFoldersMet;
