@@ -67,8 +67,9 @@ struct StoredList {
 struct Store {
     std::vector<std::unique_ptr<StoredList>> lists;
     std::unordered_map<std::string, StoredList*> byPath;
-    // The list found last: most tracks go to the list of the track before.
-    StoredList* lastFound = nullptr;
+    // The two lists found last, the last first: most tracks go to the list of the track
+    // before, or of the one before it when a track for the error list came between.
+    StoredList* lastFound[2] = {};
     // The same file can be reached by paths that differ (letter case on Windows): lists are
     // also known by their folder's identity, so two paths never hold two copies of a file.
     std::unordered_map<std::string, StoredList*> byIdentity;
@@ -233,12 +234,17 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
 }
 
 StoredList* findList(const std::string& path, ListKind kind) {
-    if (store.lastFound && store.lastFound->path == path) {
-        return store.lastFound;
+    StoredList** lastFound = store.lastFound;
+    if (lastFound[0] && lastFound[0]->path == path) {
+        return lastFound[0];
+    }
+    std::swap(lastFound[0], lastFound[1]);
+    if (lastFound[0] && lastFound[0]->path == path) {
+        return lastFound[0];
     }
     auto known = store.byPath.find(path);
     if (known != store.byPath.end()) {
-        store.lastFound = known->second;
+        lastFound[0] = known->second;
         return known->second;
     }
     const std::size_t slash = path.rfind('/');
@@ -437,7 +443,8 @@ void forgetWrittenLists() {
         }
     }
     store.lists = std::move(unwritten);
-    store.lastFound = nullptr;
+    store.lastFound[0] = nullptr;
+    store.lastFound[1] = nullptr;
     store.byPath.clear();
     store.byIdentity.clear();
     store.unidentified.clear();
