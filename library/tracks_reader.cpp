@@ -11,10 +11,11 @@ void readTracksDictionary() {
     platform::consoleWrite(text::kTrackDot);
     while (!atEndOfInput()) {
         readLine();
-        if (lineContains("<dict>")) {
+        const LineTags tags = scanLine(currentLine);
+        if (tags.opensDictionary) {
             platform::consoleWrite(text::kTrackDot);
             readTrack();
-        } else if (lineContains("</dict>")) {
+        } else if (tags.closesDictionary) {
             return;
         }
     }
