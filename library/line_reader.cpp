@@ -1,6 +1,5 @@
 #include "library/line_reader.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -175,40 +174,6 @@ bool startsAt(std::string_view line, std::size_t at, std::string_view tag) {
     return true;
 }
 
-// True when `line` is the line that scanLine looked at last, after it was read.
-bool isLine(std::string_view line, std::string_view other) {
-    return line.data() == other.data() && line.size() == other.size();
-}
-
-// True when `tag` can start only at a "<" that scanLine counted among the others: its second
-// byte, or for a closing tag its third, differs from that of each tag scanLine looks for.
-bool startsOnlyAtOthers(std::string_view tag) {
-    if (tag.size() < 3 || tag[0] != '<') {
-        return false;
-    }
-    const char second = tag[1] == '/' ? tag[2] : tag[1];
-    return second != 'd' && second != 'k';
-}
-
-// Calls `look(at)` for each "<" of `line` where `first` or `second` may start, in order,
-// until it returns true: only the few that scanLine left over when it looked at this line
-// and both tags can start only there, else every "<".
-template <typename Look>
-void forEachOpeningOf(std::string_view line, std::string_view first, std::string_view second,
-                      Look look) {
-    const LibraryStream& stream = libraryStream;
-    if (isLine(line, stream.scannedLine) && stream.otherCount <= LibraryStream::kMaxOtherOpenings &&
-        startsOnlyAtOthers(first) && startsOnlyAtOthers(second)) {
-        for (std::size_t i = 0; i < stream.otherCount; ++i) {
-            if (look(stream.otherOpenings[i])) {
-                return;
-            }
-        }
-        return;
-    }
-    forEachOpening(line.data(), line.size(), look);
-}
-
 }  // namespace
 
 bool openLibrary(const std::string& path) {
@@ -257,7 +222,6 @@ void readLine() {
     }
     stream.openingsKnown = stream.openingCount <= LibraryStream::kMaxOpenings;
     stream.openingsLine = currentLine;
-    stream.scannedLine = {};
 }
 
 bool atEndOfInput() {
@@ -288,7 +252,7 @@ std::string_view valueBetween(std::string_view line, std::size_t start, std::siz
 std::string_view valueFrom(std::size_t start, std::string_view close, std::string_view line) {
     std::size_t closeAt = std::string_view::npos;
     if (!close.empty() && close[0] == '<') {
-        forEachOpeningOf(line, close, close, [&](std::size_t at) {
+        forEachOpening(line.data(), line.size(), [&](std::size_t at) {
             closeAt = startsAt(line, at, close) ? at : closeAt;
             return closeAt != std::string_view::npos;
         });
@@ -306,7 +270,7 @@ std::string_view extractBetween(std::string_view open, std::string_view close,
         // Two tags: one pass over the line's "<" finds the first of each.
         openAt = std::string_view::npos;
         closeAt = std::string_view::npos;
-        forEachOpeningOf(line, open, close, [&](std::size_t at) {
+        forEachOpening(line.data(), line.size(), [&](std::size_t at) {
             if (openAt == std::string_view::npos && startsAt(line, at, open)) {
                 openAt = at;
             }
@@ -330,38 +294,24 @@ std::string_view keyOf(std::string_view line) {
 }
 
 LineTags scanLine(std::string_view line) {
-    // Looking at each "<" once finds the first of each tag. The byte after "<", or after "</",
-    // settles which of them it can be.
+    // Looking at each "<" once finds the first of each tag.
     LineTags tags;
     std::size_t keyStart = std::string_view::npos;
     std::size_t keyCloseAt = std::string_view::npos;
-    std::size_t others[LibraryStream::kMaxOtherOpenings];
-    std::size_t otherCount = 0;
     const char* data = line.data();
     const std::size_t size = line.size();
     auto look = [&](std::size_t at) {
-        const char second = at + 1 < size ? data[at + 1] : '\0';
-        if (second == '/') {
-            const char third = at + 2 < size ? data[at + 2] : '\0';
-            if (third == 'd' && tagAt(data, size, at, "</dict>")) {
+        if (at + 1 < size && data[at + 1] == '/') {
+            if (!tags.closesDictionary && tagAt(data, size, at, "</dict>")) {
                 tags.closesDictionary = true;
-                return false;
+            } else if (keyCloseAt == std::string_view::npos && tagAt(data, size, at, "</key>")) {
+                keyCloseAt = at;
             }
-            if (third == 'k' && tagAt(data, size, at, "</key>")) {
-                keyCloseAt = keyCloseAt == std::string_view::npos ? at : keyCloseAt;
-                return false;
-            }
-        } else if (second == 'd' && tagAt(data, size, at, "<dict>")) {
+        } else if (!tags.opensDictionary && tagAt(data, size, at, "<dict>")) {
             tags.opensDictionary = true;
-            return false;
-        } else if (second == 'k' && tagAt(data, size, at, "<key>")) {
-            keyStart = keyStart == std::string_view::npos ? at + 5 : keyStart;
-            return false;
+        } else if (keyStart == std::string_view::npos && tagAt(data, size, at, "<key>")) {
+            keyStart = at + 5;
         }
-        if (otherCount < LibraryStream::kMaxOtherOpenings) {
-            others[otherCount] = at;
-        }
-        ++otherCount;
         return false;
     };
     forEachOpening(data, size, look);
@@ -370,13 +320,6 @@ LineTags scanLine(std::string_view line) {
         tags.key = keyCloseAt != std::string_view::npos && keyCloseAt >= keyStart
                        ? line.substr(keyStart, keyCloseAt - keyStart)
                        : line.substr(keyStart);
-    }
-    LibraryStream& stream = libraryStream;
-    if (isLine(line, stream.openingsLine)) {
-        stream.scannedLine = line;
-        stream.otherCount = otherCount;
-        std::copy(others, others + std::min(otherCount, LibraryStream::kMaxOtherOpenings),
-                  stream.otherOpenings);
     }
     return tags;
 }

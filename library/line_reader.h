@@ -29,14 +29,6 @@ struct LibraryStream {
     std::size_t openingCount = 0;
     bool openingsKnown = false;
     std::string_view openingsLine;
-    // What scanLine found about the "<" of `scannedLine` (the current line, when scanLine was
-    // given it after it was read): those that open none of the tags it looks for, the first
-    // kMaxOtherOpenings of them by their offsets, and how many there are. extractBetween,
-    // given that line and tags that can only start at such a "<", looks at those alone.
-    static constexpr std::size_t kMaxOtherOpenings = 2;
-    std::size_t otherOpenings[kMaxOtherOpenings] = {};
-    std::size_t otherCount = 0;
-    std::string_view scannedLine;
 };
 
 extern LibraryStream libraryStream;
