@@ -154,21 +154,19 @@ namespace {
 // Decodes one component of a music path into `name` (XML escapes, then URL escapes); false
 // when an escape was malformed or was left undecoded. A name stands in a list row: a line
 // feed in it would split the row, and a Ctrl-Z would end the list for whoever reads it
-// back, so an escape that gives one is not decoded, like a malformed one. The decoding goes
-// to a buffer kept from name to name, so that a name without escapes is not copied at all.
+// back, so an escape that gives one is not decoded, like a malformed one: the name is then
+// made again from the text, which is rare enough not to keep a copy of it for every name.
 bool decodeComponent(std::string_view text, std::string& name) {
     name.clear();
     appendXmlDecoded(name, text);
     if (name.find('%') == std::string::npos) {
         return !breaksRows(name);
     }
-    static std::string decoded;
-    decoded.assign(name);
-    bool clean = urlDecode(decoded) == 0;
-    if (!breaksRows(decoded)) {
-        name.swap(decoded);
-    } else {
-        clean = false;
+    const bool clean = urlDecode(name) == 0;
+    if (breaksRows(name)) {
+        name.clear();
+        appendXmlDecoded(name, text);
+        return false;
     }
     return clean;
 }
