@@ -198,7 +198,10 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
         previousKey = key;
         list->rowStarts.push_back(start);
     }
-    list->onDiskKnown = asStored;
+    // The error list only grows: once it has changed, it never holds what its file holds, and
+    // a copy of that would only take memory.
+    const bool keepOnDisk = asStored && kind != ListKind::errors;
+    list->onDiskKnown = keepOnDisk;
     list->rowsAsOnDisk =
         asStored && list->inKeyOrder && !blankLines && (content.empty() || content.back() == '\n');
     if (list->rowsAsOnDisk) {
@@ -211,7 +214,11 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
             // The text keeps its rows as they are, each ended by a line end, without its blank
             // lines.
             if (!blankLines) {
-                list->text = content;
+                if (keepOnDisk) {
+                    list->text = content;
+                } else {
+                    list->text = std::move(content);
+                }
             } else {
                 list->text.reserve(content.size());
                 for (std::size_t start = 0, end; start < content.size(); start = end + 1) {
@@ -227,7 +234,7 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
             }
         }
     }
-    if (asStored) {
+    if (keepOnDisk) {
         list->onDisk = std::move(content);
     }
     return list;
@@ -387,10 +394,8 @@ bool holdsKey(const StoredList& list, const std::string& key) {
     return false;
 }
 
-std::string listText(const StoredList& list) {
-    if (!list.inKeyOrder) {
-        return list.text;
-    }
+// The text of a list in key order.
+std::string rowsText(const StoredList& list) {
     std::string text;
     for (const auto& row : list.rows) {
         text += row.second;
@@ -411,7 +416,13 @@ bool writeList(StoredList& list, std::vector<std::pair<std::string, std::string>
         list.unsavedInText.clear();
         return true;
     }
-    std::string text = listText(list);
+    // A list kept as text is written from its text, without a copy: the error list can hold
+    // tens of megabytes.
+    std::string rows;
+    if (list.inKeyOrder) {
+        rows = rowsText(list);
+    }
+    const std::string& text = list.inKeyOrder ? rows : list.text;
     if (list.onDiskKnown && text == list.onDisk) {
         list.changed = false;
         list.unsaved.clear();

@@ -22,18 +22,46 @@ bool writeAll(std::FILE* file, const std::string& bytes) {
     return writeFile(file, bytes.data(), bytes.size()) && flushFile(file);
 }
 
+// Appends to `stored` the bytes of `text` from `done` on as stored, each LF as CR LF, until
+// `stored` holds at least `limit` bytes or the text ends; `done` moves past what was taken.
+void appendStored(std::string& stored, const std::string& text, std::size_t& done,
+                  std::size_t limit) {
+    while (done < text.size() && stored.size() < limit) {
+        const std::size_t at = text.find('\n', done);
+        if (at == std::string::npos) {
+            stored.append(text, done, std::string::npos);
+            done = text.size();
+            return;
+        }
+        stored.append(text, done, at - done);
+        stored += "\r\n";
+        done = at + 1;
+    }
+}
+
+// Writes `text` as stored and flushes it. In pieces: the error list can hold tens of
+// megabytes, and a second copy of it would only cost memory and time.
+bool writeStoredText(std::FILE* file, const std::string& text) {
+    constexpr std::size_t kPiece = std::size_t{1} << 16;
+    std::string piece;
+    piece.reserve(kPiece + 64);
+    for (std::size_t done = 0; done < text.size();) {
+        piece.clear();
+        appendStored(piece, text, done, kPiece);
+        if (!writeFile(file, piece.data(), piece.size())) {
+            return false;
+        }
+    }
+    return flushFile(file);
+}
+
 }  // namespace
 
 std::string toStoredText(const std::string& text) {
     std::string stored;
     stored.reserve(text.size() + text.size() / 32 + 16);
     std::size_t done = 0;
-    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', done)) {
-        stored.append(text, done, at - done);
-        stored += "\r\n";
-        done = at + 1;
-    }
-    stored.append(text, done, std::string::npos);
+    appendStored(stored, text, done, std::string::npos);
     return stored;
 }
 
@@ -92,7 +120,7 @@ bool replaceTextFile(const std::string& path, const std::string& content) {
     if (!file) {
         return false;
     }
-    bool written = writeAll(file, toStoredText(content));
+    bool written = writeStoredText(file, content);
     return commitReplacementFile(file, replacement, path, written);
 }
 
@@ -104,7 +132,7 @@ bool writeTextFile(const std::string& path, const std::string& content, bool fre
     if (!file) {
         return errno == EEXIST && replaceTextFile(path, content);
     }
-    const bool written = writeAll(file, toStoredText(content));
+    const bool written = writeStoredText(file, content);
     if (closeFile(file) && written) {
         return true;
     }
