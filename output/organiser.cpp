@@ -1,5 +1,6 @@
 #include "output/organiser.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -243,9 +244,12 @@ void organiseNow(TrackRecord& track, const FoundArtwork* artwork) {
 // later: in a 200,000-track rerun, some ten thousand tracks ahead. A queued track takes
 // about 1.4 KB, some 22 MB in all.
 constexpr std::size_t kQueuedTracks = 16384;
-// Either side that has to wait sleeps until this many tracks, or free places, are there:
-// waking the other side for every single track would cost two system calls a track, and on
-// a single core a switch between the threads every few tracks.
+// The tracks go over in batches of this many, and either side that has to wait sleeps until
+// a batch of tracks, or of free places, is there. Taking the queue's lock for every track
+// cost each thread a cache miss or two a track on the lock and the counts, which the other
+// thread had just changed (a tenth of a 200,000-track rerun); waking the other side for
+// every single track would cost two system calls a track, and on a single core a switch
+// between the threads every few tracks.
 constexpr std::size_t kHandOverBatch = 128;
 
 // While the placing thread lags behind (most of a first run), the reader also reads the
@@ -266,11 +270,20 @@ struct TrackQueue {
     std::condition_variable tracksCame;  // or the export ended
     std::condition_variable placesFreed;
     std::vector<QueuedTrack> slots;
+    // Under the mutex.
     std::size_t first = 0;         // the oldest track not yet placed
-    std::size_t queued = 0;        // tracks read and not yet placed
+    std::size_t queued = 0;        // tracks handed over and not yet placed
     bool ended = false;            // no track will come anymore
     std::size_t artworkBytes = 0;  // of the pictures found ahead in queued tracks
-    bool handingOver = false;      // a reader thread hands tracks over through the queue
+    // The reader's own: the tracks it wrote after the queued ones and has not handed over
+    // yet, and what it knew of the queue when it last handed tracks over.
+    std::size_t next = 0;     // the place of the next track read
+    std::size_t written = 0;  // tracks in the places before `next`, not handed over
+    std::size_t writtenArtworkBytes = 0;
+    std::size_t freePlaces = 0;        // known free, from `next` on
+    std::size_t artworkBytesSeen = 0;  // `artworkBytes` then
+    bool placerLags = false;           // a batch or more was waiting then
+    bool handingOver = false;          // a reader thread hands tracks over through the queue
 };
 
 // Never destroyed either: at the end of the process its records would give back their
@@ -322,26 +335,41 @@ bool likelyMakesAlbumFolder(const TrackRecord& track, bool wanted) {
 void placeQueuedTracks() {
     std::unique_lock<std::mutex> lock(queue.mutex);
     for (;;) {
+        queue.tracksCame.wait(lock, [] { return queue.queued > 0 || queue.ended; });
         if (queue.queued == 0) {
-            queue.tracksCame.wait(lock,
-                                  [] { return queue.queued >= kHandOverBatch || queue.ended; });
-            if (queue.queued == 0) {
-                return;
-            }
+            return;
         }
-        // The reader writes only to places after the queued tracks: this one stays as it is.
-        QueuedTrack& track = queue.slots[queue.first];
+        // The reader writes only to places after the queued tracks: these stay as they are.
+        const std::size_t first = queue.first;
+        const std::size_t taken = std::min(queue.queued, kHandOverBatch);
         lock.unlock();
-        organiseNow(track.record, track.artworkFound ? &track.artwork : nullptr);
-        const std::size_t artworkBytes = track.artwork.bytes.size();
-        std::vector<unsigned char>().swap(track.artwork.bytes);
+        std::size_t artworkBytes = 0;
+        for (std::size_t i = 0; i < taken; ++i) {
+            QueuedTrack& track = queue.slots[(first + i) % kQueuedTracks];
+            organiseNow(track.record, track.artworkFound ? &track.artwork : nullptr);
+            artworkBytes += track.artwork.bytes.size();
+            std::vector<unsigned char>().swap(track.artwork.bytes);
+        }
         lock.lock();
         queue.artworkBytes -= artworkBytes;
-        queue.first = (queue.first + 1) % kQueuedTracks;
-        if (--queue.queued == kQueuedTracks - kHandOverBatch) {
-            queue.placesFreed.notify_one();
-        }
+        queue.first = (first + taken) % kQueuedTracks;
+        queue.queued -= taken;
+        queue.placesFreed.notify_one();
     }
+}
+
+// Hands the tracks the reader wrote over to the placing thread, and notes what the queue
+// holds now. `lock` holds the queue's mutex.
+void handOverWritten(std::unique_lock<std::mutex>& lock) {
+    (void)lock;
+    queue.queued += queue.written;
+    queue.artworkBytes += queue.writtenArtworkBytes;
+    queue.written = 0;
+    queue.writtenArtworkBytes = 0;
+    queue.freePlaces = kQueuedTracks - queue.queued;
+    queue.artworkBytesSeen = queue.artworkBytes;
+    queue.placerLags = queue.queued >= kHandOverBatch;
+    queue.tracksCame.notify_one();
 }
 
 }  // namespace
@@ -363,15 +391,20 @@ void organiseTracksOf(void (*readExport)()) {
     queue.queued = 0;
     queue.ended = false;
     queue.artworkBytes = 0;
+    queue.next = 0;
+    queue.written = 0;
+    queue.writtenArtworkBytes = 0;
+    queue.freePlaces = kQueuedTracks;
+    queue.artworkBytesSeen = 0;
+    queue.placerLags = false;
     queue.handingOver = true;
     std::thread reader;
     try {
         reader = std::thread([readExport] {
             readExport();
-            {
-                std::lock_guard<std::mutex> lock(queue.mutex);
-                queue.ended = true;
-            }
+            std::unique_lock<std::mutex> lock(queue.mutex);
+            handOverWritten(lock);
+            queue.ended = true;
             queue.tracksCame.notify_one();
         });
     } catch (const std::system_error&) {
@@ -389,24 +422,30 @@ void organiseTrack() {
         organiseNow(trackRecord, nullptr);
         return;
     }
-    std::unique_lock<std::mutex> lock(queue.mutex);
-    if (queue.queued == kQueuedTracks) {
+    if (queue.freePlaces == 0) {
+        std::unique_lock<std::mutex> lock(queue.mutex);
+        handOverWritten(lock);
         queue.placesFreed.wait(lock, [] { return queue.queued <= kQueuedTracks - kHandOverBatch; });
+        queue.freePlaces = kQueuedTracks - queue.queued;
+        queue.artworkBytesSeen = queue.artworkBytes;
     }
-    QueuedTrack& slot = queue.slots[(queue.first + queue.queued) % kQueuedTracks];
-    const bool placerLags = queue.queued >= kHandOverBatch;
-    const std::size_t artworkRoom = kArtworkAheadBytes - queue.artworkBytes;
-    lock.unlock();
+    // Pictures handed over count until the reader next hears of them being written.
+    const std::size_t artworkAhead = queue.artworkBytesSeen + queue.writtenArtworkBytes;
+    const std::size_t artworkRoom =
+        artworkAhead < kArtworkAheadBytes ? kArtworkAheadBytes - artworkAhead : 0;
+    QueuedTrack& slot = queue.slots[queue.next];
     // Copied into strings that keep their capacity from track to track (swapping the records
     // measured slower).
     slot.record = trackRecord;
-    slot.artworkFound = likelyMakesAlbumFolder(slot.record, placerLags) &&
+    slot.artworkFound = likelyMakesAlbumFolder(slot.record, queue.placerLags) &&
                         findArtwork(slot.record.location, slot.artwork, artworkRoom);
-    lock.lock();
     if (slot.artworkFound) {
-        queue.artworkBytes += slot.artwork.bytes.size();
+        queue.writtenArtworkBytes += slot.artwork.bytes.size();
     }
-    if (++queue.queued == kHandOverBatch) {
-        queue.tracksCame.notify_one();
+    queue.next = (queue.next + 1) % kQueuedTracks;
+    --queue.freePlaces;
+    if (++queue.written == kHandOverBatch) {
+        std::unique_lock<std::mutex> lock(queue.mutex);
+        handOverWritten(lock);
     }
 }
