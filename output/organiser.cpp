@@ -246,10 +246,10 @@ void organiseNow(TrackRecord& track, const FoundArtwork* artwork) {
 constexpr std::size_t kQueuedTracks = 16384;
 // The tracks go over in batches of this many, and either side that has to wait sleeps until
 // a batch of tracks, or of free places, is there. Taking the queue's lock for every track
-// cost each thread a cache miss or two a track on the lock and the counts, which the other
-// thread had just changed (a tenth of a 200,000-track rerun); waking the other side for
-// every single track would cost two system calls a track, and on a single core a switch
-// between the threads every few tracks.
+// made both threads work on the lock and the counts that the other one had just changed,
+// four times a track, and wait for each other there; waking the other side for every single
+// track would cost two system calls a track, and on a single core a switch between the
+// threads every few tracks.
 constexpr std::size_t kHandOverBatch = 128;
 
 // While the placing thread lags behind (most of a first run), the reader also reads the
