@@ -1,6 +1,5 @@
 #include "output/organiser.h"
 
-#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -244,12 +243,9 @@ void organiseNow(TrackRecord& track, const FoundArtwork* artwork) {
 // later: in a 200,000-track rerun, some ten thousand tracks ahead. A queued track takes
 // about 1.4 KB, some 22 MB in all.
 constexpr std::size_t kQueuedTracks = 16384;
-// The tracks go over in batches of this many, and either side that has to wait sleeps until
-// a batch of tracks, or of free places, is there. Taking the queue's lock for every track
-// made both threads work on the lock and the counts that the other one had just changed,
-// four times a track, and wait for each other there; waking the other side for every single
-// track would cost two system calls a track, and on a single core a switch between the
-// threads every few tracks.
+// Either side that has to wait sleeps until this many tracks, or free places, are there:
+// waking the other side for every single track would cost two system calls a track, and on
+// a single core a switch between the threads every few tracks.
 constexpr std::size_t kHandOverBatch = 128;
 
 // While the placing thread lags behind (most of a first run), the reader also reads the
@@ -270,20 +266,11 @@ struct TrackQueue {
     std::condition_variable tracksCame;  // or the export ended
     std::condition_variable placesFreed;
     std::vector<QueuedTrack> slots;
-    // Under the mutex.
     std::size_t first = 0;         // the oldest track not yet placed
-    std::size_t queued = 0;        // tracks handed over and not yet placed
+    std::size_t queued = 0;        // tracks read and not yet placed
     bool ended = false;            // no track will come anymore
     std::size_t artworkBytes = 0;  // of the pictures found ahead in queued tracks
-    // The reader's own: the tracks it wrote after the queued ones and has not handed over
-    // yet, and what it knew of the queue when it last handed tracks over.
-    std::size_t next = 0;     // the place of the next track read
-    std::size_t written = 0;  // tracks in the places before `next`, not handed over
-    std::size_t writtenArtworkBytes = 0;
-    std::size_t freePlaces = 0;        // known free, from `next` on
-    std::size_t artworkBytesSeen = 0;  // `artworkBytes` then
-    bool placerLags = false;           // a batch or more was waiting then
-    bool handingOver = false;          // a reader thread hands tracks over through the queue
+    bool handingOver = false;      // a reader thread hands tracks over through the queue
 };
 
 // Never destroyed either: at the end of the process its records would give back their
@@ -335,41 +322,26 @@ bool likelyMakesAlbumFolder(const TrackRecord& track, bool wanted) {
 void placeQueuedTracks() {
     std::unique_lock<std::mutex> lock(queue.mutex);
     for (;;) {
-        queue.tracksCame.wait(lock, [] { return queue.queued > 0 || queue.ended; });
         if (queue.queued == 0) {
-            return;
+            queue.tracksCame.wait(lock,
+                                  [] { return queue.queued >= kHandOverBatch || queue.ended; });
+            if (queue.queued == 0) {
+                return;
+            }
         }
-        // The reader writes only to places after the queued tracks: these stay as they are.
-        const std::size_t first = queue.first;
-        const std::size_t taken = std::min(queue.queued, kHandOverBatch);
+        // The reader writes only to places after the queued tracks: this one stays as it is.
+        QueuedTrack& track = queue.slots[queue.first];
         lock.unlock();
-        std::size_t artworkBytes = 0;
-        for (std::size_t i = 0; i < taken; ++i) {
-            QueuedTrack& track = queue.slots[(first + i) % kQueuedTracks];
-            organiseNow(track.record, track.artworkFound ? &track.artwork : nullptr);
-            artworkBytes += track.artwork.bytes.size();
-            std::vector<unsigned char>().swap(track.artwork.bytes);
-        }
+        organiseNow(track.record, track.artworkFound ? &track.artwork : nullptr);
+        const std::size_t artworkBytes = track.artwork.bytes.size();
+        std::vector<unsigned char>().swap(track.artwork.bytes);
         lock.lock();
         queue.artworkBytes -= artworkBytes;
-        queue.first = (first + taken) % kQueuedTracks;
-        queue.queued -= taken;
-        queue.placesFreed.notify_one();
+        queue.first = (queue.first + 1) % kQueuedTracks;
+        if (--queue.queued == kQueuedTracks - kHandOverBatch) {
+            queue.placesFreed.notify_one();
+        }
     }
-}
-
-// Hands the tracks the reader wrote over to the placing thread, and notes what the queue
-// holds now. `lock` holds the queue's mutex.
-void handOverWritten(std::unique_lock<std::mutex>& lock) {
-    (void)lock;
-    queue.queued += queue.written;
-    queue.artworkBytes += queue.writtenArtworkBytes;
-    queue.written = 0;
-    queue.writtenArtworkBytes = 0;
-    queue.freePlaces = kQueuedTracks - queue.queued;
-    queue.artworkBytesSeen = queue.artworkBytes;
-    queue.placerLags = queue.queued >= kHandOverBatch;
-    queue.tracksCame.notify_one();
 }
 
 }  // namespace
@@ -391,20 +363,15 @@ void organiseTracksOf(void (*readExport)()) {
     queue.queued = 0;
     queue.ended = false;
     queue.artworkBytes = 0;
-    queue.next = 0;
-    queue.written = 0;
-    queue.writtenArtworkBytes = 0;
-    queue.freePlaces = kQueuedTracks;
-    queue.artworkBytesSeen = 0;
-    queue.placerLags = false;
     queue.handingOver = true;
     std::thread reader;
     try {
         reader = std::thread([readExport] {
             readExport();
-            std::unique_lock<std::mutex> lock(queue.mutex);
-            handOverWritten(lock);
-            queue.ended = true;
+            {
+                std::lock_guard<std::mutex> lock(queue.mutex);
+                queue.ended = true;
+            }
             queue.tracksCame.notify_one();
         });
     } catch (const std::system_error&) {
@@ -422,30 +389,24 @@ void organiseTrack() {
         organiseNow(trackRecord, nullptr);
         return;
     }
-    if (queue.freePlaces == 0) {
-        std::unique_lock<std::mutex> lock(queue.mutex);
-        handOverWritten(lock);
+    std::unique_lock<std::mutex> lock(queue.mutex);
+    if (queue.queued == kQueuedTracks) {
         queue.placesFreed.wait(lock, [] { return queue.queued <= kQueuedTracks - kHandOverBatch; });
-        queue.freePlaces = kQueuedTracks - queue.queued;
-        queue.artworkBytesSeen = queue.artworkBytes;
     }
-    // Pictures handed over count until the reader next hears of them being written.
-    const std::size_t artworkAhead = queue.artworkBytesSeen + queue.writtenArtworkBytes;
-    const std::size_t artworkRoom =
-        artworkAhead < kArtworkAheadBytes ? kArtworkAheadBytes - artworkAhead : 0;
-    QueuedTrack& slot = queue.slots[queue.next];
+    QueuedTrack& slot = queue.slots[(queue.first + queue.queued) % kQueuedTracks];
+    const bool placerLags = queue.queued >= kHandOverBatch;
+    const std::size_t artworkRoom = kArtworkAheadBytes - queue.artworkBytes;
+    lock.unlock();
     // Copied into strings that keep their capacity from track to track (swapping the records
     // measured slower).
     slot.record = trackRecord;
-    slot.artworkFound = likelyMakesAlbumFolder(slot.record, queue.placerLags) &&
+    slot.artworkFound = likelyMakesAlbumFolder(slot.record, placerLags) &&
                         findArtwork(slot.record.location, slot.artwork, artworkRoom);
+    lock.lock();
     if (slot.artworkFound) {
-        queue.writtenArtworkBytes += slot.artwork.bytes.size();
+        queue.artworkBytes += slot.artwork.bytes.size();
     }
-    queue.next = (queue.next + 1) % kQueuedTracks;
-    --queue.freePlaces;
-    if (++queue.written == kHandOverBatch) {
-        std::unique_lock<std::mutex> lock(queue.mutex);
-        handOverWritten(lock);
+    if (++queue.queued == kHandOverBatch) {
+        queue.tracksCame.notify_one();
     }
 }
