@@ -1,5 +1,6 @@
 #include "output/organiser.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -247,6 +248,11 @@ constexpr std::size_t kQueuedTracks = 16384;
 // waking the other side for every single track would cost two system calls a track, and on
 // a single core a switch between the threads every few tracks.
 constexpr std::size_t kHandOverBatch = 128;
+// The two sides share no lock while neither waits: each counts its own tracks, on a cache
+// line of its own, and looks at the other's count only when its last look says it must wait
+// (or the reader, to know whether to read a music file ahead). A lock taken for every track
+// made the two threads meet on it four times a track.
+constexpr std::size_t kCacheLine = 64;
 
 // While the placing thread lags behind (most of a first run), the reader also reads the
 // music file of a track that will likely make a new album folder, and hands its picture over
@@ -262,20 +268,50 @@ struct QueuedTrack {
 };
 
 struct TrackQueue {
-    std::mutex mutex;
+    std::vector<QueuedTrack> slots;  // track n has place n % kQueuedTracks
+    // Tracks handed over since the run began; written by the reader alone, after the track.
+    alignas(kCacheLine) std::atomic<std::size_t> handedOver{0};
+    // Tracks placed since the run began; written by the placing thread alone, after the track.
+    alignas(kCacheLine) std::atomic<std::size_t> placed{0};
+    // The pictures found ahead in tracks not yet placed.
+    alignas(kCacheLine) std::atomic<std::size_t> artworkBytes{0};
+    std::atomic<bool> ended{false};  // no track will come anymore
+    // Only for sleeping and waking.
+    alignas(kCacheLine) std::mutex mutex;
     std::condition_variable tracksCame;  // or the export ended
     std::condition_variable placesFreed;
-    std::vector<QueuedTrack> slots;
-    std::size_t first = 0;         // the oldest track not yet placed
-    std::size_t queued = 0;        // tracks read and not yet placed
-    bool ended = false;            // no track will come anymore
-    std::size_t artworkBytes = 0;  // of the pictures found ahead in queued tracks
-    bool handingOver = false;      // a reader thread hands tracks over through the queue
+    std::atomic<bool> placerSleeps{false};
+    std::atomic<bool> readerSleeps{false};
+    std::size_t placedSeen = 0;  // the reader's own: `placed` as it last looked
+    bool handingOver = false;    // a reader thread hands tracks over through the queue
 };
 
 // Never destroyed either: at the end of the process its records would give back their
 // strings one by one.
 TrackQueue& queue = *new TrackQueue();
+
+// Sleeps until `ready()`, with `sleeps` raised meanwhile for the other side, which wakes the
+// sleeper through `wake` after each change that may make it ready. The sleeper raises its
+// flag before it looks at the other's count again, and the other changes its count before
+// it looks at the flag, all in one order for both threads (sequentially consistent): one of
+// them sees the other's change, so no wake-up is lost.
+template <typename Ready>
+void sleepUntil(std::condition_variable& wake, std::atomic<bool>& sleeps, Ready ready) {
+    std::unique_lock<std::mutex> lock(queue.mutex);
+    sleeps.store(true);
+    wake.wait(lock, ready);
+    sleeps.store(false);
+}
+
+// Wakes the other side if it sleeps and `ready()` holds for it. To be called after the count
+// it waits for has changed.
+template <typename Ready>
+void wakeIfReady(std::condition_variable& wake, const std::atomic<bool>& sleeps, Ready ready) {
+    if (sleeps.load() && ready()) {
+        std::lock_guard<std::mutex> lock(queue.mutex);
+        wake.notify_one();
+    }
+}
 
 // The reader's own memory of the album folders it has met this run, by albumKey, and of the
 // last two albums' folder names: whether a track is the first of its album folder. Names that
@@ -294,10 +330,12 @@ std::size_t looksSkipped = 0;
 // is the first track of that folder in this run, its names are usable, and no folder
 // stands at that path. A guess for the reader: the placing thread decides for itself.
 // Every track must pass through it, so that it knows the folders met before; only when
-// `wanted` does it look on disk (and can it say yes).
-bool likelyMakesAlbumFolder(const TrackRecord& track, bool wanted) {
+// `wanted()` does it look on disk (and can it say yes). That is asked only for the first
+// track of an album folder.
+template <typename Wanted>
+bool likelyMakesAlbumFolder(const TrackRecord& track, Wanted wanted) {
     if (sameFoldersAs(lastFoldersMet, track) || !albumFoldersMet.insert(albumKey(track)).second ||
-        !wanted || !folderNamesUsable(track)) {
+        !wanted() || !folderNamesUsable(track)) {
         return false;
     }
     const std::string album = windowsFolderName(track.albumFolderSjis);
@@ -319,28 +357,44 @@ bool likelyMakesAlbumFolder(const TrackRecord& track, bool wanted) {
     return true;
 }
 
+// True when the reader may hand a batch of tracks over: the placing thread waits for that.
+bool batchReady(std::size_t placed) {
+    return queue.handedOver.load() - placed >= kHandOverBatch || queue.ended.load();
+}
+
 void placeQueuedTracks() {
-    std::unique_lock<std::mutex> lock(queue.mutex);
+    std::size_t placed = 0;
+    std::size_t handedOver = 0;  // as last seen
     for (;;) {
-        if (queue.queued == 0) {
-            queue.tracksCame.wait(lock,
-                                  [] { return queue.queued >= kHandOverBatch || queue.ended; });
-            if (queue.queued == 0) {
-                return;
+        if (placed == handedOver) {
+            handedOver = queue.handedOver.load(std::memory_order_acquire);
+        }
+        if (placed == handedOver) {
+            if (queue.ended.load(std::memory_order_acquire)) {
+                // The reader hands its last tracks over before it says so.
+                handedOver = queue.handedOver.load(std::memory_order_acquire);
+                if (placed == handedOver) {
+                    return;
+                }
+                continue;
             }
+            sleepUntil(queue.tracksCame, queue.placerSleeps,
+                       [placed] { return batchReady(placed); });
+            continue;
         }
-        // The reader writes only to places after the queued tracks: this one stays as it is.
-        QueuedTrack& track = queue.slots[queue.first];
-        lock.unlock();
+        // The reader writes only to places after the tracks handed over: this one stays as
+        // it is.
+        QueuedTrack& track = queue.slots[placed % kQueuedTracks];
         organiseNow(track.record, track.artworkFound ? &track.artwork : nullptr);
-        const std::size_t artworkBytes = track.artwork.bytes.size();
-        std::vector<unsigned char>().swap(track.artwork.bytes);
-        lock.lock();
-        queue.artworkBytes -= artworkBytes;
-        queue.first = (queue.first + 1) % kQueuedTracks;
-        if (--queue.queued == kQueuedTracks - kHandOverBatch) {
-            queue.placesFreed.notify_one();
+        if (!track.artwork.bytes.empty()) {
+            queue.artworkBytes.fetch_sub(track.artwork.bytes.size());
+            std::vector<unsigned char>().swap(track.artwork.bytes);
         }
+        queue.placed.store(++placed);
+        wakeIfReady(queue.placesFreed, queue.readerSleeps, [placed] {
+            return queue.handedOver.load(std::memory_order_relaxed) - placed <=
+                   kQueuedTracks - kHandOverBatch;
+        });
     }
 }
 
@@ -359,20 +413,20 @@ void beginOrganising() {
 
 void organiseTracksOf(void (*readExport)()) {
     queue.slots.resize(kQueuedTracks);
-    queue.first = 0;
-    queue.queued = 0;
-    queue.ended = false;
+    queue.handedOver = 0;
+    queue.placed = 0;
     queue.artworkBytes = 0;
+    queue.ended = false;
+    queue.placerSleeps = false;
+    queue.readerSleeps = false;
+    queue.placedSeen = 0;
     queue.handingOver = true;
     std::thread reader;
     try {
         reader = std::thread([readExport] {
             readExport();
-            {
-                std::lock_guard<std::mutex> lock(queue.mutex);
-                queue.ended = true;
-            }
-            queue.tracksCame.notify_one();
+            queue.ended.store(true);
+            wakeIfReady(queue.tracksCame, queue.placerSleeps, [] { return true; });
         });
     } catch (const std::system_error&) {
         queue.handingOver = false;
@@ -389,24 +443,36 @@ void organiseTrack() {
         organiseNow(trackRecord, nullptr);
         return;
     }
-    std::unique_lock<std::mutex> lock(queue.mutex);
-    if (queue.queued == kQueuedTracks) {
-        queue.placesFreed.wait(lock, [] { return queue.queued <= kQueuedTracks - kHandOverBatch; });
+    const std::size_t handedOver = queue.handedOver.load(std::memory_order_relaxed);
+    if (handedOver - queue.placedSeen == kQueuedTracks) {
+        queue.placedSeen = queue.placed.load(std::memory_order_acquire);
+        if (handedOver - queue.placedSeen == kQueuedTracks) {
+            sleepUntil(queue.placesFreed, queue.readerSleeps, [handedOver] {
+                return handedOver - queue.placed.load() <= kQueuedTracks - kHandOverBatch;
+            });
+            queue.placedSeen = queue.placed.load(std::memory_order_acquire);
+        }
     }
-    QueuedTrack& slot = queue.slots[(queue.first + queue.queued) % kQueuedTracks];
-    const bool placerLags = queue.queued >= kHandOverBatch;
-    const std::size_t artworkRoom = kArtworkAheadBytes - queue.artworkBytes;
-    lock.unlock();
+    QueuedTrack& slot = queue.slots[handedOver % kQueuedTracks];
     // Copied into strings that keep their capacity from track to track (swapping the records
     // measured slower).
     slot.record = trackRecord;
-    slot.artworkFound = likelyMakesAlbumFolder(slot.record, placerLags) &&
-                        findArtwork(slot.record.location, slot.artwork, artworkRoom);
-    lock.lock();
-    if (slot.artworkFound) {
-        queue.artworkBytes += slot.artwork.bytes.size();
+    // How far the placing thread lags behind, and how much room pictures found ahead leave,
+    // are asked only for a track that will likely make a folder.
+    auto placerLags = [handedOver] {
+        return handedOver - queue.placed.load(std::memory_order_relaxed) >= kHandOverBatch;
+    };
+    slot.artworkFound = false;
+    if (likelyMakesAlbumFolder(slot.record, placerLags)) {
+        const std::size_t ahead = queue.artworkBytes.load(std::memory_order_relaxed);
+        const std::size_t room = ahead < kArtworkAheadBytes ? kArtworkAheadBytes - ahead : 0;
+        slot.artworkFound = findArtwork(slot.record.location, slot.artwork, room);
+        if (slot.artworkFound) {
+            queue.artworkBytes.fetch_add(slot.artwork.bytes.size());
+        }
     }
-    if (++queue.queued == kHandOverBatch) {
-        queue.tracksCame.notify_one();
-    }
+    queue.handedOver.store(handedOver + 1);
+    wakeIfReady(queue.tracksCame, queue.placerSleeps, [handedOver] {
+        return handedOver + 1 - queue.placed.load(std::memory_order_relaxed) >= kHandOverBatch;
+    });
 }
