@@ -46,38 +46,76 @@ bool refill(LibraryStream& stream) {
     return got > 0;
 }
 
-// Notes the "<" at offset `at` of the line being read.
-void noteOpening(LibraryStream& stream, std::size_t at) {
-    if (stream.openingCount < LibraryStream::kMaxOpenings) {
-        stream.openings[stream.openingCount] = at;
+// The offset of the lowest bit set in `bits` (which is not 0).
+unsigned lowestBit(std::uint64_t bits) {
+#ifdef __GNUC__
+    return static_cast<unsigned>(__builtin_ctzll(bits));
+#else
+    unsigned offset = 0;
+    for (; (bits & 1) == 0; bits >>= 1) {
+        ++offset;
     }
-    ++stream.openingCount;
+    return offset;
+#endif
 }
+
+// Notes the "<" of a piece of the line being read: those of `mask`, whose bit n stands for
+// the byte at offset `offset` + n.
+void notePiece(LibraryStream& stream, std::size_t offset, std::uint64_t mask) {
+    if (mask == 0) {
+        return;
+    }
+    if (stream.pieceCount < LibraryStream::kMaxOpeningPieces) {
+        stream.pieceOffsets[stream.pieceCount] = offset;
+        stream.pieceMasks[stream.pieceCount] = mask;
+    }
+    ++stream.pieceCount;
+}
+
+#ifdef BUNKAI_LINE_SCAN_SSE2
+// The bytes equal to `wanted` among the sixteen at `data`, one bit each.
+std::uint64_t maskOf16(const char* data, __m128i wanted) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
+    return static_cast<std::uint64_t>(
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted))));
+}
+
+// The same for the sixty-four bytes at `data`.
+std::uint64_t maskOf64(const char* data, __m128i wanted) {
+    return maskOf16(data, wanted) | maskOf16(data + 16, wanted) << 16 |
+           maskOf16(data + 32, wanted) << 32 | maskOf16(data + 48, wanted) << 48;
+}
+#endif
 
 // Finds the first line feed at or after offset `from` of the `size` bytes at `data` (the
 // line being read, up to the end of the buffered bytes), and notes the "<" before it on the
-// way: one pass over the line finds both. npos when there is none.
+// way: one pass over the line finds both, sixty-four bytes at a time. npos when there is
+// none.
 std::size_t findLineEnd(LibraryStream& stream, const char* data, std::size_t from,
                         std::size_t size) {
     std::size_t at = from;
 #ifdef BUNKAI_LINE_SCAN_SSE2
     const __m128i feed = _mm_set1_epi8('\n');
     const __m128i opening = _mm_set1_epi8('<');
+    for (; at + 64 <= size; at += 64) {
+        const std::uint64_t feeds = maskOf64(data + at, feed);
+        const std::uint64_t openings = maskOf64(data + at, opening);
+        if (feeds != 0) {
+            const unsigned end = lowestBit(feeds);
+            notePiece(stream, at, openings & ((std::uint64_t{1} << end) - 1));
+            return at + end;
+        }
+        notePiece(stream, at, openings);
+    }
     for (; at + 16 <= size; at += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-        const unsigned feeds =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, feed)));
-        unsigned openings =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, opening)));
+        const std::uint64_t feeds = maskOf16(data + at, feed);
+        const std::uint64_t openings = maskOf16(data + at, opening);
         if (feeds != 0) {
-            openings &= (1u << __builtin_ctz(feeds)) - 1;
+            const unsigned end = lowestBit(feeds);
+            notePiece(stream, at, openings & ((std::uint64_t{1} << end) - 1));
+            return at + end;
         }
-        for (; openings != 0; openings &= openings - 1) {
-            noteOpening(stream, at + static_cast<std::size_t>(__builtin_ctz(openings)));
-        }
-        if (feeds != 0) {
-            return at + static_cast<std::size_t>(__builtin_ctz(feeds));
-        }
+        notePiece(stream, at, openings);
     }
 #endif
     for (; at < size; ++at) {
@@ -85,7 +123,7 @@ std::size_t findLineEnd(LibraryStream& stream, const char* data, std::size_t fro
             return at;
         }
         if (data[at] == '<') {
-            noteOpening(stream, at);
+            notePiece(stream, at, 1);
         }
     }
     return std::string_view::npos;
@@ -104,9 +142,12 @@ void forEachOpening(const char* data, std::size_t size, Look look) {
     const LibraryStream& stream = libraryStream;
     if (stream.openingsKnown && data == stream.openingsLine.data() &&
         size == stream.openingsLine.size()) {
-        for (std::size_t i = 0; i < stream.openingCount; ++i) {
-            if (look(stream.openings[i])) {
-                return;
+        for (std::size_t piece = 0; piece < stream.pieceCount; ++piece) {
+            const std::size_t offset = stream.pieceOffsets[piece];
+            for (std::uint64_t bits = stream.pieceMasks[piece]; bits != 0; bits &= bits - 1) {
+                if (look(offset + lowestBit(bits))) {
+                    return;
+                }
             }
         }
         return;
@@ -198,7 +239,7 @@ void closeLibrary() {
 void readLine() {
     LibraryStream& stream = libraryStream;
     std::size_t searched = 0;  // bytes after `position` known to hold no line feed
-    stream.openingCount = 0;
+    stream.pieceCount = 0;
     for (;;) {
         const char* start = stream.buffer.data() + stream.position;
         const std::size_t available = stream.filled - stream.position;
@@ -220,7 +261,7 @@ void readLine() {
             break;
         }
     }
-    stream.openingsKnown = stream.openingCount <= LibraryStream::kMaxOpenings;
+    stream.openingsKnown = stream.pieceCount <= LibraryStream::kMaxOpeningPieces;
     stream.openingsLine = currentLine;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -21,12 +22,15 @@ struct LibraryStream {
     std::size_t filled = 0;    // bytes of `buffer` that hold data
     bool sourceDone = false;   // the file has nothing more to give (end, error or Ctrl-Z)
     bool atEnd = false;        // a read has met the end of the input
-    // The "<" of the last line read, by their offsets in it, found while its end was looked
-    // for: scanLine and extractBetween, given that line, need not look at its bytes again.
-    // Known only when `openingsLine` is that line and it holds at most kMaxOpenings of them.
-    static constexpr std::size_t kMaxOpenings = 8;
-    std::size_t openings[kMaxOpenings] = {};
-    std::size_t openingCount = 0;
+    // The "<" of the last line read, found while its end was looked for: scanLine and
+    // extractBetween, given that line, need not look at its bytes again. They are noted by
+    // pieces of the line that hold some: the offset of a piece in the line, and a mask whose
+    // bit n stands for the byte n places further. Known only when `openingsLine` is that line
+    // and they took at most kMaxOpeningPieces pieces.
+    static constexpr std::size_t kMaxOpeningPieces = 8;
+    std::size_t pieceOffsets[kMaxOpeningPieces] = {};
+    std::uint64_t pieceMasks[kMaxOpeningPieces] = {};
+    std::size_t pieceCount = 0;
     bool openingsKnown = false;
     std::string_view openingsLine;
 };

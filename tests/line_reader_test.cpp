@@ -35,6 +35,11 @@ std::string linesOf(const std::string& bytes) {
 
 TEST(LineReader, TextModeRules) {
     testing_support::ScopedTempFolder folder;
+    std::string manyPieces = "<key>k</key><string>";
+    for (int i = 0; i < 12; ++i) {
+        manyPieces += std::string(70, 'x') + "<i>";
+    }
+    manyPieces += "</string>";
     const struct {
         std::string bytes;
         std::string lines;
@@ -51,6 +56,11 @@ TEST(LineReader, TextModeRules) {
         {"<key>a</key>\n<dict>\n</dict><key>b\n", "<key>a</key>|<dict>|</dict><key>b|$"},
         {"<<<<<<<<<key>a</key><string>x</string>\n<</dict>",
          "<<<<<<<<<key>a</key><string>x</string>|<</dict>$"},
+        // "<" in more pieces of sixty-four bytes than are noted, and tags right after a line
+        // in the same piece of sixty-four.
+        {manyPieces + "\n", manyPieces + "|$"},
+        {"<key>a</key>\n<dict><key>" + std::string(64, 'x') + "\n",
+         "<key>a</key>|<dict><key>" + std::string(64, 'x') + "|$"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(linesOf(c.bytes), c.lines) << c.bytes;
