@@ -249,8 +249,10 @@ StoredList* findList(const std::string& path, ListKind kind) {
     if (lastFound[0] && lastFound[0]->path == path) {
         return lastFound[0];
     }
-    auto known = store.byPath.find(path);
-    if (known != store.byPath.end()) {
+    // Looked up and taken in at once: each look-up in a map of tens of thousands of paths
+    // costs a cache miss or two. A path that leads to no list is taken out again.
+    const auto [known, newPath] = store.byPath.try_emplace(path, nullptr);
+    if (!newPath) {
         lastFound[0] = known->second;
         return known->second;
     }
@@ -262,7 +264,7 @@ StoredList* findList(const std::string& path, ListKind kind) {
         made->fresh = true;
         StoredList* list = made.get();
         store.lists.push_back(std::move(made));
-        store.byPath.emplace(path, list);
+        known->second = list;
         store.unidentified.push_back(list);
         return list;
     }
@@ -279,21 +281,24 @@ StoredList* findList(const std::string& path, ListKind kind) {
     store.unidentified.clear();
     std::string identity = identityOf(path);
     if (identity.empty()) {
+        store.byPath.erase(known);
         return nullptr;
     }
-    auto same = store.byIdentity.find(identity);
-    if (same != store.byIdentity.end()) {
-        store.byPath.emplace(path, same->second);
+    const auto [same, newIdentity] = store.byIdentity.try_emplace(std::move(identity), nullptr);
+    if (!newIdentity) {
+        known->second = same->second;
         return same->second;
     }
     std::unique_ptr<StoredList> loaded = loadList(path, kind);
     if (!loaded) {
+        store.byIdentity.erase(same);
+        store.byPath.erase(known);
         return nullptr;
     }
     StoredList* list = loaded.get();
     store.lists.push_back(std::move(loaded));
-    store.byPath.emplace(path, list);
-    store.byIdentity.emplace(identity, list);
+    known->second = list;
+    same->second = list;
     store.rowsHeld += list->rowCount;
     return list;
 }

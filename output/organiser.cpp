@@ -45,22 +45,23 @@ bool makeIndexedFolder(const std::string& parent, const std::string& name,
                        const std::string& listPath, const std::string& row, const std::string& key,
                        std::string& path, const std::string* pictureSource = nullptr) {
     path = parent + '/' + name;
-    auto tried = foldersTried.find(path);
-    if (tried != foldersTried.end()) {
+    // Looked up and taken in at once: each look-up in a map of tens of thousands of paths
+    // costs a cache miss or two.
+    const auto [tried, firstTry] = foldersTried.try_emplace(path);
+    if (!firstTry) {
         path = tried->second;
         return false;
     }
     // An empty name is the parent folder itself (a track without a file name), which no
     // call makes.
     if (name.empty() || !windowsAcceptsFolderName(name)) {
-        foldersTried.emplace(path, path);
+        tried->second = path;
         return false;
     }
     std::string onDisk;
     const bool exists = platform::findEntry(parent, name, onDisk);
-    const std::string asked = path;
     path = parent + '/' + onDisk;
-    foldersTried.emplace(asked, path);
+    tried->second = path;
     if (exists) {
         return false;
     }
@@ -175,9 +176,8 @@ Placement placeTrack(const TrackRecord& track, const FoundArtwork* artwork) {
 
     std::string albumPath;
     if (!sameFoldersAs(lastFolders, track)) {
-        std::string key = albumKey(track);
-        auto known = albumListPaths.find(key);
-        if (known == albumListPaths.end()) {
+        const auto [known, firstOfAlbum] = albumListPaths.try_emplace(albumKey(track));
+        if (firstOfAlbum) {
             std::string artistPath;
             if (track.isCompilation) {
                 makeIndexedFolder("Music", kCompilationsFolder, "list.csv",
@@ -193,7 +193,7 @@ Placement placeTrack(const TrackRecord& track, const FoundArtwork* artwork) {
                 artistPath, windowsFolderName(track.albumFolderSjis), artistPath + "/list.csv",
                 indexRow(track.albumFolder, track.album), track.albumFolder, albumPath,
                 &track.location);
-            known = albumListPaths.emplace(std::move(key), albumPath + "/list.csv").first;
+            known->second = albumPath + "/list.csv";
         }
         lastFolders.recent[0].albumListPath = known->second;
     }
