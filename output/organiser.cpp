@@ -98,11 +98,17 @@ std::unordered_map<std::string, std::string>& albumListPaths =
 // The same for the last two albums met: most tracks follow another of their album, and a
 // track with no place in the tree (no Location, say) among them must not make the next one
 // look its album up again.
+// Folders are told apart by their names as decoded: their names in code page 932 follow
+// from those.
 struct Folders {
     bool known = false;
     bool isCompilation = false;
-    std::string artistFolderSjis;
-    std::string albumFolderSjis;
+    std::string artistFolder;
+    std::string albumFolder;
+    // The placing thread's: whether the names can be path levels (folderLevelsUsable), and
+    // the album list, once looked up.
+    bool levelsUsable = false;
+    bool listKnown = false;
     std::string albumListPath;
 };
 
@@ -114,8 +120,7 @@ LastFolders lastFolders;
 
 bool holdsFoldersOf(const Folders& folders, const TrackRecord& track) {
     return folders.known && track.isCompilation == folders.isCompilation &&
-           track.albumFolderSjis == folders.albumFolderSjis &&
-           track.artistFolderSjis == folders.artistFolderSjis;
+           track.albumFolder == folders.albumFolder && track.artistFolder == folders.artistFolder;
 }
 
 // True when `track` has the folder names of one of the albums of `last`, which then comes
@@ -131,8 +136,9 @@ bool sameFoldersAs(LastFolders& last, const TrackRecord& track) {
     Folders& folders = last.recent[0];
     folders.known = true;
     folders.isCompilation = track.isCompilation;
-    folders.artistFolderSjis = track.artistFolderSjis;
-    folders.albumFolderSjis = track.albumFolderSjis;
+    folders.artistFolder = track.artistFolder;
+    folders.albumFolder = track.albumFolder;
+    folders.listKnown = false;
     return false;
 }
 
@@ -151,7 +157,8 @@ void mergeIntoErrorList(const TrackRecord& track, const std::string& row, Placem
 // its parent. Levels must not collapse either: an empty name makes a folder's path that of
 // its parent, so an album under an empty artist name would be made among the artist
 // folders, and a track's row under an empty album name would land in an album list.
-bool folderNamesUsable(const TrackRecord& track) {
+// The part that rests on the folder names alone, the same for every track of an album.
+bool folderLevelsUsable(const TrackRecord& track) {
     bool artistUsed = !track.isCompilation;
     if (artistUsed && !isSafeFolderName(track.artistFolder, track.artistFolderSjis)) {
         return false;
@@ -159,23 +166,35 @@ bool folderNamesUsable(const TrackRecord& track) {
     if (!isSafeFolderName(track.albumFolder, track.albumFolderSjis)) {
         return false;
     }
-    if (!track.fileName.empty() && track.albumFolderSjis.empty()) {
-        return false;
-    }
     return !(artistUsed && track.artistFolderSjis.empty() && !track.albumFolderSjis.empty());
+}
+
+bool fileNameUsable(const TrackRecord& track) {
+    return track.fileName.empty() || !track.albumFolderSjis.empty();
+}
+
+bool folderNamesUsable(const TrackRecord& track) {
+    return folderLevelsUsable(track) && fileNameUsable(track);
 }
 
 // `artwork`: the picture of the track's music file, when it was found ahead.
 Placement placeTrack(const TrackRecord& track, const FoundArtwork* artwork) {
     Placement placement;
     std::string row = trackRow(track);
-    if (!folderNamesUsable(track)) {
+    // Most tracks have the folder names of a track just before them: whether those are
+    // usable, and where their album list is, are known then.
+    const bool knownFolders = sameFoldersAs(lastFolders, track);
+    Folders& folders = lastFolders.recent[0];
+    if (!knownFolders) {
+        folders.levelsUsable = folderLevelsUsable(track);
+    }
+    if (!folders.levelsUsable || !fileNameUsable(track)) {
         mergeIntoErrorList(track, row, placement);
         return placement;
     }
 
     std::string albumPath;
-    if (!sameFoldersAs(lastFolders, track)) {
+    if (!folders.listKnown) {
         const auto [known, firstOfAlbum] = albumListPaths.try_emplace(albumKey(track));
         if (firstOfAlbum) {
             std::string artistPath;
@@ -195,12 +214,12 @@ Placement placeTrack(const TrackRecord& track, const FoundArtwork* artwork) {
                 &track.location);
             known->second = albumPath + "/list.csv";
         }
-        lastFolders.recent[0].albumListPath = known->second;
+        folders.albumListPath = known->second;
+        folders.listKnown = true;
     }
     if (track.fileName.empty()) {
         mergeIntoErrorList(track, row, placement);
-    } else if (!mergeListRow(lastFolders.recent[0].albumListPath, row, track.fileName,
-                             ListKind::tracks)) {
+    } else if (!mergeListRow(folders.albumListPath, row, track.fileName, ListKind::tracks)) {
         // The album's list could not take the row (no folder, a refused name, a write
         // error): keep the track in the error list rather than lose it.
         mergeIntoErrorList(track, row, placement);
