@@ -85,6 +85,19 @@ std::uint64_t maskOf64(const char* data, __m128i wanted) {
     return maskOf16(data, wanted) | maskOf16(data + 16, wanted) << 16 |
            maskOf16(data + 32, wanted) << 32 | maskOf16(data + 48, wanted) << 48;
 }
+
+// Notes the "<" of the step of the line at offset `at`, given as masks of its line feeds and
+// "<", up to its first line feed: the offset of that in the step, or 64 when it holds none.
+unsigned noteStep(LibraryStream& stream, std::size_t at, std::uint64_t feeds,
+                  std::uint64_t openings) {
+    if (feeds == 0) {
+        notePiece(stream, at, openings);
+        return 64;
+    }
+    const unsigned end = lowestBit(feeds);
+    notePiece(stream, at, openings & ((std::uint64_t{1} << end) - 1));
+    return end;
+}
 #endif
 
 // Finds the first line feed at or after offset `from` of the `size` bytes at `data` (the
@@ -98,24 +111,18 @@ std::size_t findLineEnd(LibraryStream& stream, const char* data, std::size_t fro
     const __m128i feed = _mm_set1_epi8('\n');
     const __m128i opening = _mm_set1_epi8('<');
     for (; at + 64 <= size; at += 64) {
-        const std::uint64_t feeds = maskOf64(data + at, feed);
-        const std::uint64_t openings = maskOf64(data + at, opening);
-        if (feeds != 0) {
-            const unsigned end = lowestBit(feeds);
-            notePiece(stream, at, openings & ((std::uint64_t{1} << end) - 1));
+        const unsigned end =
+            noteStep(stream, at, maskOf64(data + at, feed), maskOf64(data + at, opening));
+        if (end < 64) {
             return at + end;
         }
-        notePiece(stream, at, openings);
     }
     for (; at + 16 <= size; at += 16) {
-        const std::uint64_t feeds = maskOf16(data + at, feed);
-        const std::uint64_t openings = maskOf16(data + at, opening);
-        if (feeds != 0) {
-            const unsigned end = lowestBit(feeds);
-            notePiece(stream, at, openings & ((std::uint64_t{1} << end) - 1));
+        const unsigned end =
+            noteStep(stream, at, maskOf16(data + at, feed), maskOf16(data + at, opening));
+        if (end < 64) {
             return at + end;
         }
-        notePiece(stream, at, openings);
     }
 #endif
     for (; at < size; ++at) {
