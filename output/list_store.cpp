@@ -266,6 +266,7 @@ StoredList* findList(const std::string& path, ListKind kind) {
         store.lists.push_back(std::move(made));
         known->second = list;
         store.unidentified.push_back(list);
+        lastFound[0] = list;
         return list;
     }
     // This path may name a list already held under another: every held list must be known
@@ -287,6 +288,7 @@ StoredList* findList(const std::string& path, ListKind kind) {
     const auto [same, newIdentity] = store.byIdentity.try_emplace(std::move(identity), nullptr);
     if (!newIdentity) {
         known->second = same->second;
+        lastFound[0] = same->second;
         return same->second;
     }
     std::unique_ptr<StoredList> loaded = loadList(path, kind);
@@ -300,6 +302,7 @@ StoredList* findList(const std::string& path, ListKind kind) {
     known->second = list;
     same->second = list;
     store.rowsHeld += list->rowCount;
+    lastFound[0] = list;
     return list;
 }
 
