@@ -1,5 +1,7 @@
 #include "output/list_rows.h"
 
+#include <cstring>
+
 std::string indexRow(const std::string& key, const std::string& shown) {
     std::string row = std::to_string(key.size());
     row += ',';
@@ -18,20 +20,26 @@ std::string trackRow(const TrackRecord& track) {
                                           &track.genre,       &track.totalTime,   &track.discNumber,
                                           &track.discCount,   &track.trackNumber, &track.trackCount,
                                           &track.year,        &track.dateAdded};
-    // Sized once: appending column by column would grow the row several times over.
-    std::size_t size = 2 * 20 + 2;
+    const std::string fileNameLength = std::to_string(track.fileName.size());
+    const std::string nameLength = std::to_string(track.name.size());
+    std::size_t size = fileNameLength.size() + 1 + nameLength.size() + 1;
     for (const std::string* column : columns) {
         size += column->size() + 1;
     }
-    std::string row;
-    row.reserve(size);
-    row += std::to_string(track.fileName.size());
-    row += ',';
-    row += std::to_string(track.name.size());
+    // Written in place, sized once: each column appended on its own cost more than the
+    // copy of its bytes.
+    std::string row(size, '\n');
+    char* out = row.data();
+    auto put = [&out](const std::string& text) {
+        std::memcpy(out, text.data(), text.size());
+        out += text.size();
+    };
+    put(fileNameLength);
+    *out++ = ',';
+    put(nameLength);
     for (const std::string* column : columns) {
-        row += ',';
-        row += *column;
+        *out++ = ',';
+        put(*column);
     }
-    row += '\n';
     return row;
 }
