@@ -22,6 +22,10 @@ TEST(ListMerge, RowKeyAndKeyOrder) {
     EXPECT_LT(compareKeys("zzz", "\xC2\xA0"), 0);
     EXPECT_LT(compareKeys("ab", "abc"), 0);
     EXPECT_EQ(compareKeys(std::string("ab\0x", 4), std::string("AB\0y", 4)), 0);
+    EXPECT_EQ(compareKeys("01 Intro (Live).mp3", "01 INTRO (LIVE).MP3"), 0);
+    EXPECT_LT(compareKeys("01 Intro (Live).mp3", "01 Intro (Live).mp4"), 0);
+    EXPECT_EQ(
+        compareKeys(std::string("abcdefg\0xyzabcde", 16), std::string("abcdefg\0XYZzzzzz", 16)), 0);
 }
 
 std::string row(const std::string& key) {
