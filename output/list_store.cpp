@@ -26,6 +26,14 @@ struct KeyLess {
     }
 };
 
+// Where a row of a list's text starts, and its key within that text: keys are found once,
+// when the list is read, and compared many times.
+struct TextRow {
+    std::size_t start = 0;
+    std::size_t keyStart = 0;
+    std::size_t keyLength = 0;
+};
+
 struct StoredList {
     std::string path;
     ListKind kind = ListKind::index;
@@ -50,12 +58,15 @@ struct StoredList {
     // written: the list need not even be put together to know it is unchanged.
     bool rowsAsOnDisk = false;
     // Rows not taken into `rows` yet: they are still only the rows of `onDisk`, which start
-    // at `rowStarts` (and the last ends where the text ends). A rerun finds most lists so
+    // as `textRows` say (and the last ends where the text ends). A rerun finds most lists so
     // and merges only rows they hold already: those merges are answered from the text, and
     // the rows are put into the map when a merge changes them. Only while `rowsAsOnDisk`:
     // such a list is never written.
     bool rowsInText = false;
-    std::vector<std::size_t> rowStarts;
+    std::vector<TextRow> textRows;
+    // The row after those the last merge found: the tracks of an album mostly come in the
+    // order of their rows, so the next one looks there first.
+    mutable std::size_t nextRow = 0;
     // The rows of `onDisk`, by number, that merges left as they were while the rows were
     // still in the text: unsaved like the rows of `unsaved`, and before them.
     std::vector<std::size_t> unsavedInText;
@@ -112,10 +123,16 @@ std::string identityOf(const std::string& path) {
 
 // Row `index` of a list whose rows are still in its text, with its line end.
 std::string_view textRow(const StoredList& list, std::size_t index) {
-    const std::size_t start = list.rowStarts[index];
+    const std::size_t start = list.textRows[index].start;
     const std::size_t end =
-        index + 1 < list.rowStarts.size() ? list.rowStarts[index + 1] : list.onDisk.size();
+        index + 1 < list.textRows.size() ? list.textRows[index + 1].start : list.onDisk.size();
     return std::string_view(list.onDisk).substr(start, end - start);
+}
+
+// The key of row `index` of a list whose rows are still in its text.
+std::string_view textRowKey(const StoredList& list, std::size_t index) {
+    const TextRow& row = list.textRows[index];
+    return std::string_view(list.onDisk).substr(row.keyStart, row.keyLength);
 }
 
 std::string_view keyOfRow(std::string_view rowWithEnd) {
@@ -153,7 +170,7 @@ void takeRowsFromText(StoredList& list) {
                    std::make_move_iterator(list.unsaved.end()));
     list.unsaved = std::move(unsaved);
     list.rowsInText = false;
-    std::vector<std::size_t>().swap(list.rowStarts);
+    std::vector<TextRow>().swap(list.textRows);
     std::vector<std::size_t>().swap(list.unsavedInText);
 }
 
@@ -196,7 +213,8 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
             continue;
         }
         previousKey = key;
-        list->rowStarts.push_back(start);
+        list->textRows.push_back(
+            {start, static_cast<std::size_t>(key.data() - content.data()), key.size()});
     }
     // The error list only grows: once it has changed, it never holds what its file holds, and
     // a copy of that would only take memory.
@@ -207,7 +225,7 @@ std::unique_ptr<StoredList> loadList(const std::string& path, ListKind kind) {
     if (list->rowsAsOnDisk) {
         list->rowsInText = true;
     } else {
-        std::vector<std::size_t>().swap(list->rowStarts);
+        std::vector<TextRow>().swap(list->textRows);
         if (list->inKeyOrder) {
             takeRows(*list, content);
         } else {
@@ -338,20 +356,30 @@ void applyMerge(StoredList& list, const std::string& newRow, const std::string& 
 // `first` up to `last`.
 void textRowsOfKey(const StoredList& list, std::string_view key, std::size_t& first,
                    std::size_t& last) {
-    std::size_t low = 0;
-    std::size_t high = list.rowStarts.size();
-    while (low < high) {
-        const std::size_t middle = low + (high - low) / 2;
-        if (compareKeys(keyOfRow(textRow(list, middle)), key) < 0) {
-            low = middle + 1;
-        } else {
-            high = middle;
+    const std::size_t count = list.textRows.size();
+    const std::size_t next = list.nextRow;
+    // The row after the rows of a key starts those of the next key: when that is `key`, the
+    // rows of `key` start there.
+    if (next < count && compareKeys(textRowKey(list, next), key) == 0) {
+        first = next;
+    } else {
+        std::size_t low = 0;
+        std::size_t high = count;
+        while (low < high) {
+            const std::size_t middle = low + (high - low) / 2;
+            if (compareKeys(textRowKey(list, middle), key) < 0) {
+                low = middle + 1;
+            } else {
+                high = middle;
+            }
         }
+        first = low;
     }
-    first = last = low;
-    while (last < list.rowStarts.size() && compareKeys(keyOfRow(textRow(list, last)), key) == 0) {
+    last = first;
+    while (last < count && compareKeys(textRowKey(list, last), key) == 0) {
         ++last;
     }
+    list.nextRow = last;
 }
 
 // True when merging `newRow` into `list` would leave its rows as they are: the list is in
