@@ -135,11 +135,11 @@ void resolveLocation(std::string_view line) {
     const std::size_t url = line.find(marker);
     if (url != std::string_view::npos) {
         // Decoded in the record's field, which keeps its capacity from track to track.
-        std::string& path = trackRecord.location;
+        std::string& path = trackRecord().location;
         path.clear();
         appendXmlDecoded(path, valueFrom(url + marker.size(), "</string>", line));
         if (urlDecode(path) != 0) {
-            trackRecord.errorNotes.emplace_back("no files");
+            trackRecord().errorNotes.emplace_back("no files");
         }
         platform::toLocalFilePath(path);
     }
@@ -193,7 +193,7 @@ void splitMusicPath(std::string_view relativePath) {
         }
         std::size_t end = std::min(relativePath.find('/', at), relativePath.size());
         const std::string_view text = relativePath.substr(at, end - at);
-        std::string& name = trackRecord.*component.utf8;
+        std::string& name = trackRecord().*component.utf8;
         bool clean;
         if (!component.sjis) {
             clean = decodeComponent(text, name);
@@ -205,11 +205,11 @@ void splitMusicPath(std::string_view relativePath) {
                 last.sjis = folderNameToShiftJis(last.name);
             }
             name = last.name;
-            trackRecord.*component.sjis = last.sjis;
+            trackRecord().*component.sjis = last.sjis;
             clean = last.clean;
         }
         if (!clean) {
-            trackRecord.errorNotes.emplace_back(component.noteWord);
+            trackRecord().errorNotes.emplace_back(component.noteWord);
         }
         at = end;
     }

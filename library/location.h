@@ -8,8 +8,8 @@
 // The loopback host name and "/": what precedes the path in the URL of a local file.
 inline constexpr const char* kLoopbackMarker = "localhost/";
 
-// Handles a "Location" line: sets trackRecord.location to the decoded local path (noting
-// "no files" for "err.csv" in trackRecord.errorNotes when its percent escapes cannot be
+// Handles a "Location" line: sets trackRecord().location to the decoded local path (noting
+// "no files" for "err.csv" in trackRecord().errorNotes when its percent escapes cannot be
 // decoded) and hands the path that musicRelativePath finds, given mediaFolderUrl, to
 // splitMusicPath. A line without the loopback host leaves the path empty; one for which no
 // relative path is found leaves the folder names empty.
@@ -34,9 +34,9 @@ std::string_view musicRelativePath(std::string_view line, const std::string& med
 
 // Splits `relativePath` (still URL-encoded) at "/" (runs of "/" count as one, and leading
 // or trailing ones give nothing), then decodes each of the first three components: XML
-// escapes, then percent escapes. Fills trackRecord.artistFolder, albumFolder and fileName
+// escapes, then percent escapes. Fills trackRecord().artistFolder, albumFolder and fileName
 // (UTF-8) and the code page 932 forms of the two folder names. A component whose percent
-// escapes cannot be decoded notes "artist", "album" or "name" in trackRecord.errorNotes and
+// escapes cannot be decoded notes "artist", "album" or "name" in trackRecord().errorNotes and
 // keeps its text as the decoding left it; so does one whose escapes give a line feed or a
 // Ctrl-Z, which would break the list rows it stands in (its text then stays undecoded).
 // Missing components leave their fields as they were.

@@ -68,25 +68,25 @@ void parseTrackLine(std::string_view key, std::string_view line) {
         switch (rule.value) {
             case Value::text: {
                 // Filled in place, the field keeps its capacity from track to track.
-                std::string& field = trackRecord.*rule.field;
+                std::string& field = trackRecord().*rule.field;
                 field.clear();
                 appendXmlDecoded(field, extractBetween("<string>", "</string>", line));
                 if (rule.field == &TrackRecord::albumArtist) {
-                    trackRecord.hasAlbumArtist = true;
+                    trackRecord().hasAlbumArtist = true;
                 }
                 break;
             }
             case Value::integer:
-                (trackRecord.*rule.field).assign(extractBetween("<integer>", "</integer>", line));
+                (trackRecord().*rule.field).assign(extractBetween("<integer>", "</integer>", line));
                 break;
             case Value::date:
-                (trackRecord.*rule.field).assign(extractBetween("<date>", "</date>", line));
+                (trackRecord().*rule.field).assign(extractBetween("<date>", "</date>", line));
                 break;
             case Value::location:
                 resolveLocation(line);
                 break;
             case Value::compilation:
-                trackRecord.isCompilation = true;
+                trackRecord().isCompilation = true;
                 break;
         }
         return;

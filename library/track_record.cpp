@@ -1,22 +1,32 @@
 #include "library/track_record.h"
 
-TrackRecord trackRecord;
+namespace {
+
+TrackRecord ownRecord;
+
+}  // namespace
+
+TrackRecord* currentTrackRecord = &ownRecord;
+
+void useTrackRecord(TrackRecord* record) {
+    currentTrackRecord = record ? record : &ownRecord;
+}
 
 void clearTrackRecord() {
+    TrackRecord& record = trackRecord();
     // Assigning each string keeps its capacity, which saves an allocation per field per
     // track on large libraries.
     for (std::string* field :
-         {&trackRecord.name, &trackRecord.artist, &trackRecord.albumArtist, &trackRecord.composer,
-          &trackRecord.album, &trackRecord.genre, &trackRecord.totalTime, &trackRecord.discNumber,
-          &trackRecord.discCount, &trackRecord.trackNumber, &trackRecord.trackCount,
-          &trackRecord.year, &trackRecord.dateAdded, &trackRecord.location,
-          &trackRecord.artistFolder, &trackRecord.artistFolderSjis, &trackRecord.albumFolder,
-          &trackRecord.albumFolderSjis, &trackRecord.fileName}) {
+         {&record.name, &record.artist, &record.albumArtist, &record.composer, &record.album,
+          &record.genre, &record.totalTime, &record.discNumber, &record.discCount,
+          &record.trackNumber, &record.trackCount, &record.year, &record.dateAdded,
+          &record.location, &record.artistFolder, &record.artistFolderSjis, &record.albumFolder,
+          &record.albumFolderSjis, &record.fileName}) {
         field->clear();
     }
-    trackRecord.errorNotes.clear();
-    trackRecord.hasAlbumArtist = false;
-    trackRecord.isCompilation = false;
-    trackRecord.albumFolderCreated = false;
-    trackRecord.errorListMode = false;
+    record.errorNotes.clear();
+    record.hasAlbumArtist = false;
+    record.isCompilation = false;
+    record.albumFolderCreated = false;
+    record.errorListMode = false;
 }

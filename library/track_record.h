@@ -1,6 +1,6 @@
-// The record of the track whose dictionary is being read. There is one, program-wide: the
-// tracks loop clears it for every track, the parser fills it line by line, and the
-// organiser reads it once the track's dictionary has ended.
+// The record of the track whose dictionary is being read. There is one at a time,
+// program-wide: the tracks loop clears it for every track, the parser fills it line by line,
+// and the organiser takes it once the track's dictionary has ended.
 #pragma once
 
 #include <string>
@@ -43,7 +43,17 @@ struct TrackRecord {
     bool errorListMode = false;       // this track's row goes to the error list
 };
 
-extern TrackRecord trackRecord;
+// Where the record being filled lies: the program's own record, unless the organiser has
+// given the reader a place of its queue to fill, so that a track read is handed over where it
+// lies instead of being copied there. Null stands for the program's own record.
+void useTrackRecord(TrackRecord* record);
+
+extern TrackRecord* currentTrackRecord;
+
+// The record being filled.
+inline TrackRecord& trackRecord() {
+    return *currentTrackRecord;
+}
 
 // Empties every field and lowers every flag, so nothing of one track leaks into the next.
 void clearTrackRecord();

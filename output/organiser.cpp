@@ -440,6 +440,8 @@ void organiseTracksOf(void (*readExport)()) {
     queue.readerSleeps = false;
     queue.placedSeen = 0;
     queue.handingOver = true;
+    // The reader fills the records in their places of the queue: the first one is free.
+    useTrackRecord(&queue.slots[0].record);
     std::thread reader;
     try {
         reader = std::thread([readExport] {
@@ -449,33 +451,25 @@ void organiseTracksOf(void (*readExport)()) {
         });
     } catch (const std::system_error&) {
         queue.handingOver = false;
+        useTrackRecord(nullptr);
         readExport();
         return;
     }
     placeQueuedTracks();
     reader.join();
     queue.handingOver = false;
+    useTrackRecord(nullptr);
 }
 
 void organiseTrack() {
     if (!queue.handingOver) {
-        organiseNow(trackRecord, nullptr);
+        organiseNow(trackRecord(), nullptr);
         return;
     }
+    // The record was read in its place of the queue, into strings that keep their capacity
+    // from track to track: a copy of it cost a tenth of the reading.
     const std::size_t handedOver = queue.handedOver.load(std::memory_order_relaxed);
-    if (handedOver - queue.placedSeen == kQueuedTracks) {
-        queue.placedSeen = queue.placed.load(std::memory_order_acquire);
-        if (handedOver - queue.placedSeen == kQueuedTracks) {
-            sleepUntil(queue.placesFreed, queue.readerSleeps, [handedOver] {
-                return handedOver - queue.placed.load() <= kQueuedTracks - kHandOverBatch;
-            });
-            queue.placedSeen = queue.placed.load(std::memory_order_acquire);
-        }
-    }
     QueuedTrack& slot = queue.slots[handedOver % kQueuedTracks];
-    // Copied into strings that keep their capacity from track to track (swapping the records
-    // measured slower).
-    slot.record = trackRecord;
     // How far the placing thread lags behind, and how much room pictures found ahead leave,
     // are asked only for a track that will likely make a folder.
     auto placerLags = [handedOver] {
@@ -494,4 +488,16 @@ void organiseTrack() {
     wakeIfReady(queue.tracksCame, queue.placerSleeps, [handedOver] {
         return handedOver + 1 - queue.placed.load(std::memory_order_relaxed) >= kHandOverBatch;
     });
+    // The next track is read into the next place, once the placing thread is done with it.
+    const std::size_t next = handedOver + 1;
+    if (next - queue.placedSeen == kQueuedTracks) {
+        queue.placedSeen = queue.placed.load(std::memory_order_acquire);
+        if (next - queue.placedSeen == kQueuedTracks) {
+            sleepUntil(queue.placesFreed, queue.readerSleeps, [next] {
+                return next - queue.placed.load() <= kQueuedTracks - kHandOverBatch;
+            });
+            queue.placedSeen = queue.placed.load(std::memory_order_acquire);
+        }
+    }
+    useTrackRecord(&queue.slots[next % kQueuedTracks].record);
 }

@@ -7,8 +7,9 @@
 // `readExport` runs on this thread, and each track is placed as it is handed over.
 void organiseTracksOf(void (*readExport)());
 
-// Hands a copy of trackRecord over to be placed and returns, at once unless many tracks wait
-// already; outside organiseTracksOf, places it before returning. Placing a track: notes the
+// Hands trackRecord() over to be placed and returns, at once unless many tracks wait
+// already; within organiseTracksOf, trackRecord() is then another record, for the next
+// track, and outside it the track is placed before this returns. Placing a track: notes the
 // track's errorNotes in "err.csv"; creates "Music/<artist folder>" (or "Music/Compilations")
 // and the album folder below it; adds an index row one level up for each folder it created;
 // merges the track's row into the album folder's "list.csv", or into "errlist.csv" when the

@@ -44,7 +44,7 @@ TEST(ResolveLocation, PathNamesAndNotes) {
         const std::string line = "\t\t\t<key>Location</key><string>file://" + c.url + "</string>";
         currentLine = line;
         resolveLocation(line);
-        const TrackRecord& t = trackRecord;
+        const TrackRecord& t = trackRecord();
         EXPECT_EQ(t.location, localName(c.location)) << c.url;
         EXPECT_EQ(t.artistFolder + "/" + t.albumFolder + "/" + t.fileName, c.names) << c.url;
         EXPECT_EQ(t.artistFolderSjis, localName(t.artistFolder)) << c.url;
