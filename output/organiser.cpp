@@ -332,9 +332,11 @@ void wakeIfReady(std::condition_variable& wake, const std::atomic<bool>& sleeps,
     }
 }
 
-// The reader's own memory of the album folders it has met this run, by albumKey, and of the
-// last two albums' folder names: whether a track is the first of its album folder. Names that
-// lead to one folder (differing in letter case, say) only cost a look more.
+// The reader's own memory of the album folders it has met this run while the placing thread
+// lagged, by albumKey, and of the last two albums' folder names: whether a track is the first
+// of its album folder. An album met while the placing thread kept up is placed by the time
+// its tracks come again, so its folder is found on disk; names that lead to one folder
+// (differing in letter case, say) only cost a look more too.
 std::unordered_set<std::string>& albumFoldersMet = *new std::unordered_set<std::string>();
 LastFolders lastFoldersMet;
 
@@ -348,13 +350,14 @@ std::size_t looksSkipped = 0;
 // Whether placing `track` will likely make its album folder, and so copy its picture: it
 // is the first track of that folder in this run, its names are usable, and no folder
 // stands at that path. A guess for the reader: the placing thread decides for itself.
-// Every track must pass through it, so that it knows the folders met before; only when
-// `wanted()` does it look on disk (and can it say yes). That is asked only for the first
-// track of an album folder.
+// Every track must pass through it, so that it knows the last folders met; only when
+// `wanted()` does it take note of the album folder, and look on disk (and can it say yes).
+// That is asked only for a track whose folders differ from the last two albums': a rerun,
+// whose placing thread keeps up, then costs no note of the tens of thousands of albums.
 template <typename Wanted>
 bool likelyMakesAlbumFolder(const TrackRecord& track, Wanted wanted) {
-    if (sameFoldersAs(lastFoldersMet, track) || !albumFoldersMet.insert(albumKey(track)).second ||
-        !wanted() || !folderNamesUsable(track)) {
+    if (sameFoldersAs(lastFoldersMet, track) || !wanted() ||
+        !albumFoldersMet.insert(albumKey(track)).second || !folderNamesUsable(track)) {
         return false;
     }
     const std::string album = windowsFolderName(track.albumFolderSjis);
