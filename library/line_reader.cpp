@@ -313,31 +313,68 @@ std::string_view valueFrom(std::size_t start, std::string_view close, std::strin
     return valueBetween(line, start, closeAt);
 }
 
-std::string_view extractBetween(std::string_view open, std::string_view close,
-                                std::string_view line) {
-    std::size_t openAt;
-    std::size_t closeAt;
-    if (!open.empty() && !close.empty() && open[0] == '<' && close[0] == '<') {
-        // Two tags: one pass over the line's "<" finds the first of each.
-        openAt = std::string_view::npos;
-        closeAt = std::string_view::npos;
-        forEachOpening(line.data(), line.size(), [&](std::size_t at) {
-            if (openAt == std::string_view::npos && startsAt(line, at, open)) {
-                openAt = at;
-            }
-            if (closeAt == std::string_view::npos && startsAt(line, at, close)) {
-                closeAt = at;
-            }
-            return openAt != std::string_view::npos && closeAt != std::string_view::npos;
-        });
-    } else {
-        openAt = line.find(open);
-        closeAt = openAt == std::string_view::npos ? openAt : line.find(close);
-    }
+namespace {
+
+// extractBetween for two tags, which `opens(at)` and `closes(at)` tell at offset `at` of
+// `line`: one pass over the line's "<" finds the first of each.
+template <typename Opens, typename Closes>
+std::string_view valueBetweenTags(std::string_view line, std::size_t openSize, Opens opens,
+                                  Closes closes) {
+    std::size_t openAt = std::string_view::npos;
+    std::size_t closeAt = std::string_view::npos;
+    forEachOpening(line.data(), line.size(), [&](std::size_t at) {
+        if (openAt == std::string_view::npos && opens(at)) {
+            openAt = at;
+        }
+        if (closeAt == std::string_view::npos && closes(at)) {
+            closeAt = at;
+        }
+        return openAt != std::string_view::npos && closeAt != std::string_view::npos;
+    });
     if (openAt == std::string_view::npos) {
         return line;
     }
-    return valueBetween(line, openAt + open.size(), closeAt);
+    return valueBetween(line, openAt + openSize, closeAt);
+}
+
+// The same for two literal tags: known when the program is built, they are matched with
+// a compare or two each.
+template <std::size_t openLength, std::size_t closeLength>
+std::string_view valueBetweenTags(const char (&open)[openLength], const char (&close)[closeLength],
+                                  std::string_view line) {
+    const char* data = line.data();
+    const std::size_t size = line.size();
+    return valueBetweenTags(
+        line, openLength - 1, [&](std::size_t at) { return tagAt(data, size, at, open); },
+        [&](std::size_t at) { return tagAt(data, size, at, close); });
+}
+
+}  // namespace
+
+std::string_view extractBetween(std::string_view open, std::string_view close,
+                                std::string_view line) {
+    if (!open.empty() && !close.empty() && open[0] == '<' && close[0] == '<') {
+        return valueBetweenTags(
+            line, open.size(), [&](std::size_t at) { return startsAt(line, at, open); },
+            [&](std::size_t at) { return startsAt(line, at, close); });
+    }
+    const std::size_t openAt = line.find(open);
+    if (openAt == std::string_view::npos) {
+        return line;
+    }
+    return valueBetween(line, openAt + open.size(), line.find(close));
+}
+
+std::string_view valueOf(ValueTag tag, std::string_view line) {
+    switch (tag) {
+        case ValueTag::string:
+            return valueBetweenTags("<string>", "</string>", line);
+        case ValueTag::integer:
+            return valueBetweenTags("<integer>", "</integer>", line);
+        case ValueTag::date:
+            break;
+    }
+    return valueBetweenTags("<date>", "</date>", line);
 }
 
 std::string_view keyOf(std::string_view line) {

@@ -70,6 +70,13 @@ bool lineIs(std::string_view text);
 std::string_view extractBetween(std::string_view open, std::string_view close,
                                 std::string_view line);
 
+// The tags around the value of a dictionary entry.
+enum class ValueTag { string, integer, date };
+
+// extractBetween("<string>", "</string>", line), or the same with "<integer>" or "<date>":
+// the value of an entry line. Quicker than extractBetween, which takes any tags.
+std::string_view valueOf(ValueTag tag, std::string_view line);
+
 // extractBetween's value for an `open` that ends at `start` of `line`: the bytes from
 // `start` to the first `close` of the line, or to its end when `close` is missing or its
 // first occurrence lies before `start`.
