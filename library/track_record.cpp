@@ -12,17 +12,24 @@ void useTrackRecord(TrackRecord* record) {
     currentTrackRecord = record ? record : &ownRecord;
 }
 
+std::string TrackRecord::*const kRecordStrings[19] = {
+    &TrackRecord::name,         &TrackRecord::artist,
+    &TrackRecord::albumArtist,  &TrackRecord::composer,
+    &TrackRecord::album,        &TrackRecord::genre,
+    &TrackRecord::totalTime,    &TrackRecord::discNumber,
+    &TrackRecord::discCount,    &TrackRecord::trackNumber,
+    &TrackRecord::trackCount,   &TrackRecord::year,
+    &TrackRecord::dateAdded,    &TrackRecord::location,
+    &TrackRecord::artistFolder, &TrackRecord::artistFolderSjis,
+    &TrackRecord::albumFolder,  &TrackRecord::albumFolderSjis,
+    &TrackRecord::fileName};
+
 void clearTrackRecord() {
     TrackRecord& record = trackRecord();
-    // Assigning each string keeps its capacity, which saves an allocation per field per
+    // Clearing each string keeps its capacity, which saves an allocation per field per
     // track on large libraries.
-    for (std::string* field :
-         {&record.name, &record.artist, &record.albumArtist, &record.composer, &record.album,
-          &record.genre, &record.totalTime, &record.discNumber, &record.discCount,
-          &record.trackNumber, &record.trackCount, &record.year, &record.dateAdded,
-          &record.location, &record.artistFolder, &record.artistFolderSjis, &record.albumFolder,
-          &record.albumFolderSjis, &record.fileName}) {
-        field->clear();
+    for (std::string TrackRecord::*field : kRecordStrings) {
+        (record.*field).clear();
     }
     record.errorNotes.clear();
     record.hasAlbumArtist = false;

@@ -43,6 +43,9 @@ struct TrackRecord {
     bool errorListMode = false;       // this track's row goes to the error list
 };
 
+// The record's strings, for what is done to each of them alike.
+extern std::string TrackRecord::*const kRecordStrings[19];
+
 // Where the record being filled lies: the program's own record, unless the organiser has
 // given the reader a place of its queue to fill, so that a track read is handed over where it
 // lies instead of being copied there. Null stands for the program's own record.

@@ -379,6 +379,35 @@ bool likelyMakesAlbumFolder(const TrackRecord& track, Wanted wanted) {
     return true;
 }
 
+// The records of the queue's places were last touched by the placing thread, thousands of
+// tracks ago: filling one would wait for its memory, once for every string. The reader asks
+// for them a few tracks ahead of `next`, the place it fills now, where the placing thread is
+// done with them: first for the records themselves, then, once those are at hand, for their
+// strings.
+void askForPlacesAhead(std::size_t next) {
+#ifdef __GNUC__
+    constexpr std::size_t kRecordsAhead = 8;
+    constexpr std::size_t kStringsAhead = 4;
+    if (next + kRecordsAhead - queue.placedSeen >= kQueuedTracks) {
+        queue.placedSeen = queue.placed.load(std::memory_order_acquire);
+        if (next + kRecordsAhead - queue.placedSeen >= kQueuedTracks) {
+            return;
+        }
+    }
+    const char* record =
+        reinterpret_cast<const char*>(&queue.slots[(next + kRecordsAhead) % kQueuedTracks].record);
+    for (std::size_t at = 0; at < sizeof(TrackRecord); at += kCacheLine) {
+        __builtin_prefetch(record + at, 1);
+    }
+    const TrackRecord& strings = queue.slots[(next + kStringsAhead) % kQueuedTracks].record;
+    for (std::string TrackRecord::*field : kRecordStrings) {
+        __builtin_prefetch((strings.*field).data(), 1);
+    }
+#else
+    (void)next;
+#endif
+}
+
 // True when the reader may hand a batch of tracks over: the placing thread waits for that.
 bool batchReady(std::size_t placed) {
     return queue.handedOver.load() - placed >= kHandOverBatch || queue.ended.load();
@@ -503,4 +532,5 @@ void organiseTrack() {
         }
     }
     useTrackRecord(&queue.slots[next % kQueuedTracks].record);
+    askForPlacesAhead(next);
 }
