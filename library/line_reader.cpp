@@ -250,6 +250,9 @@ void readLine() {
     LibraryStream& stream = libraryStream;
     std::size_t searched = 0;  // bytes after `position` known to hold no line feed
     stream.pieceCount = 0;
+    // Put together here and stored twice: read back from `currentLine` at once, it would wait
+    // for the two halves just stored.
+    std::string_view line;
     for (;;) {
         const char* start = stream.buffer.data() + stream.position;
         const std::size_t available = stream.filled - stream.position;
@@ -260,19 +263,20 @@ void readLine() {
             if (length > 0 && start[length - 1] == '\r') {
                 --length;
             }
-            currentLine = std::string_view(start, length);
+            line = std::string_view(start, length);
             break;
         }
         searched = available;
         if (!refill(stream)) {
-            currentLine = std::string_view(stream.buffer.data() + stream.position, available);
+            line = std::string_view(stream.buffer.data() + stream.position, available);
             stream.position = stream.filled;
             stream.atEnd = true;
             break;
         }
     }
+    currentLine = line;
     stream.openingsKnown = stream.pieceCount <= LibraryStream::kMaxOpeningPieces;
-    stream.openingsLine = currentLine;
+    stream.openingsLine = line;
 }
 
 bool atEndOfInput() {
