@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "encoding/shift_jis.h"
 #include "encoding/url_text.h"
@@ -171,8 +172,9 @@ bool decodeComponent(std::string_view text, std::string& name) {
     return clean;
 }
 
-// The artist or album folder of the last path split, as the path wrote it and as decoded:
-// most tracks lie in the folders of the track before.
+// An artist or album folder of a path split, as the path wrote it and as decoded: most
+// tracks lie in the folders of the track before, or of the one before it when a track of
+// another album came between.
 struct DecodedFolder {
     std::string text;
     std::string name;
@@ -183,7 +185,7 @@ struct DecodedFolder {
 }  // namespace
 
 void splitMusicPath(std::string_view relativePath) {
-    static DecodedFolder lastFolders[2];
+    static DecodedFolder lastFolders[2][2];  // by level, the last one met first
     std::size_t at = 0;
     for (std::size_t index = 0; index < 3; ++index) {
         const Component& component = kComponents[index];
@@ -198,12 +200,16 @@ void splitMusicPath(std::string_view relativePath) {
         if (!component.sjis) {
             clean = decodeComponent(text, name);
         } else {
-            DecodedFolder& last = lastFolders[index];
-            if (text != last.text) {
-                last.text.assign(text);
-                last.clean = decodeComponent(text, last.name);
-                last.sjis = folderNameToShiftJis(last.name);
+            DecodedFolder* recent = lastFolders[index];
+            if (text != recent[0].text) {
+                std::swap(recent[0], recent[1]);
+                if (text != recent[0].text) {
+                    recent[0].text.assign(text);
+                    recent[0].clean = decodeComponent(text, recent[0].name);
+                    recent[0].sjis = folderNameToShiftJis(recent[0].name);
+                }
             }
+            const DecodedFolder& last = recent[0];
             name = last.name;
             trackRecord().*component.sjis = last.sjis;
             clean = last.clean;
