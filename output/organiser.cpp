@@ -499,7 +499,8 @@ void organiseTrack() {
         return;
     }
     // The record was read in its place of the queue, into strings that keep their capacity
-    // from track to track: a copy of it cost a tenth of the reading.
+    // from track to track: copying it there cost the reading thread one instruction in
+    // twenty-five.
     const std::size_t handedOver = queue.handedOver.load(std::memory_order_relaxed);
     QueuedTrack& slot = queue.slots[handedOver % kQueuedTracks];
     // How far the placing thread lags behind, and how much room pictures found ahead leave,
