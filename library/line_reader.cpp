@@ -279,10 +279,6 @@ void readLine() {
     stream.openingsLine = line;
 }
 
-bool atEndOfInput() {
-    return libraryStream.atEnd;
-}
-
 bool lineContains(std::string_view tag) {
     return currentLine.find(tag) != std::string_view::npos;
 }
@@ -409,9 +405,10 @@ LineTags scanLine(std::string_view line) {
     forEachOpening(data, size, look);
     if (keyStart != std::string_view::npos) {
         tags.hasKey = true;
-        tags.key = keyCloseAt != std::string_view::npos && keyCloseAt >= keyStart
-                       ? line.substr(keyStart, keyCloseAt - keyStart)
-                       : line.substr(keyStart);
+        // keyStart lies within the line: the tag "<key>" ends there.
+        const std::size_t keyEnd =
+            keyCloseAt != std::string_view::npos && keyCloseAt >= keyStart ? keyCloseAt : size;
+        tags.key = std::string_view(data + keyStart, keyEnd - keyStart);
     }
     return tags;
 }

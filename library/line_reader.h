@@ -54,8 +54,10 @@ void closeLibrary();
 // line.
 void readLine();
 
-// True once a read has met the end of the input.
-bool atEndOfInput();
+// True once a read has met the end of the input. Asked before every line: inline.
+inline bool atEndOfInput() {
+    return libraryStream.atEnd;
+}
 
 // True when `tag` occurs anywhere in `currentLine`.
 bool lineContains(std::string_view tag);
