@@ -377,6 +377,73 @@ std::string_view valueOf(ValueTag tag, std::string_view line) {
     return valueBetweenTags("<date>", "</date>", line);
 }
 
+namespace {
+
+// valueOf for the usual entry line, when the noted "<" of `line` show it to be one: its first
+// two "<" those of "<key>" and "</key>" around `key`, the third right after and opening the
+// value's tag. Neither key tag can be a value tag, so that is the first opening tag of the
+// line, and the next "<" its first closing one when it is one. Both are then set; false when
+// the line is not such a line (or its tags do not lie in its first sixty-four bytes).
+template <std::size_t openLength, std::size_t closeLength>
+bool valueRightAfterKey(const char (&open)[openLength], const char (&close)[closeLength],
+                        std::string_view line, std::string_view key, std::size_t& openAt,
+                        std::size_t& closeAt) {
+    const LibraryStream& stream = libraryStream;
+    if (!stream.openingsKnown || stream.pieceCount == 0 || stream.pieceOffsets[0] != 0 ||
+        line.data() != stream.openingsLine.data() || line.size() != stream.openingsLine.size() ||
+        key.data() < line.data() + 5 || key.data() > line.data() + line.size()) {
+        return false;
+    }
+    const char* data = line.data();
+    const std::size_t size = line.size();
+    const std::size_t keyOpen = static_cast<std::size_t>(key.data() - data) - 5;
+    const std::size_t keyClose = keyOpen + 5 + key.size();
+    openAt = keyClose + 6;
+    if (openAt >= 64) {
+        return false;
+    }
+    const std::uint64_t openings = stream.pieceMasks[0];
+    const std::uint64_t before = openings & ((std::uint64_t{1} << openAt) - 1);
+    const std::uint64_t after = openings & ~((std::uint64_t{2} << openAt) - 1);
+    // The tags are compared as words: passed down here, they are no constants to the
+    // compiler anymore, and memcmp would be called for each.
+    auto startsWith = [data, size](std::size_t at, const char* tag, std::size_t length) {
+        return size - at >= length && sameBytes(data + at, tag, length);
+    };
+    if (before != ((std::uint64_t{1} << keyOpen) | (std::uint64_t{1} << keyClose)) ||
+        (openings >> openAt & 1) == 0 || after == 0 || !startsWith(keyOpen, "<key>", 5) ||
+        !startsWith(keyClose, "</key>", 6) || !startsWith(openAt, open, openLength - 1)) {
+        return false;
+    }
+    closeAt = lowestBit(after);
+    return startsWith(closeAt, close, closeLength - 1);
+}
+
+template <std::size_t openLength, std::size_t closeLength>
+std::string_view valueAfterKey(const char (&open)[openLength], const char (&close)[closeLength],
+                               std::string_view line, std::string_view key) {
+    std::size_t openAt;
+    std::size_t closeAt;
+    if (valueRightAfterKey(open, close, line, key, openAt, closeAt)) {
+        return valueBetween(line, openAt + openLength - 1, closeAt);
+    }
+    return valueBetweenTags(open, close, line);
+}
+
+}  // namespace
+
+std::string_view valueOf(ValueTag tag, std::string_view line, std::string_view key) {
+    switch (tag) {
+        case ValueTag::string:
+            return valueAfterKey("<string>", "</string>", line, key);
+        case ValueTag::integer:
+            return valueAfterKey("<integer>", "</integer>", line, key);
+        case ValueTag::date:
+            break;
+    }
+    return valueAfterKey("<date>", "</date>", line, key);
+}
+
 std::string_view keyOf(std::string_view line) {
     return extractBetween("<key>", "</key>", line);
 }

@@ -79,6 +79,11 @@ enum class ValueTag { string, integer, date };
 // the value of an entry line. Quicker than extractBetween, which takes any tags.
 std::string_view valueOf(ValueTag tag, std::string_view line);
 
+// The same for the line read last, whose key scanLine gave as `key`. Quicker still for the
+// usual entry line, "<key>", the key, "</key>" and the value's tags right after, in its first
+// sixty-four bytes: that value is found without a look at the line's other "<".
+std::string_view valueOf(ValueTag tag, std::string_view line, std::string_view key);
+
 // extractBetween's value for an `open` that ends at `start` of `line`: the bytes from
 // `start` to the first `close` of the line, or to its end when `close` is missing or its
 // first occurrence lies before `start`.

@@ -70,17 +70,17 @@ void parseTrackLine(std::string_view key, std::string_view line) {
                 // Filled in place, the field keeps its capacity from track to track.
                 std::string& field = trackRecord().*rule.field;
                 field.clear();
-                appendXmlDecoded(field, valueOf(ValueTag::string, line));
+                appendXmlDecoded(field, valueOf(ValueTag::string, line, key));
                 if (rule.field == &TrackRecord::albumArtist) {
                     trackRecord().hasAlbumArtist = true;
                 }
                 break;
             }
             case Value::integer:
-                (trackRecord().*rule.field).assign(valueOf(ValueTag::integer, line));
+                (trackRecord().*rule.field).assign(valueOf(ValueTag::integer, line, key));
                 break;
             case Value::date:
-                (trackRecord().*rule.field).assign(valueOf(ValueTag::date, line));
+                (trackRecord().*rule.field).assign(valueOf(ValueTag::date, line, key));
                 break;
             case Value::location:
                 resolveLocation(line);

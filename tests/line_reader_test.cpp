@@ -28,6 +28,12 @@ std::string linesOf(const std::string& bytes) {
         EXPECT_EQ(tags.key, copyTags.key) << copy;
         EXPECT_EQ(extractBetween("<string>", "</string>", currentLine),
                   extractBetween("<string>", "</string>", copy));
+        EXPECT_EQ(valueOf(ValueTag::string, currentLine, tags.key),
+                  extractBetween("<string>", "</string>", copy))
+            << copy;
+        EXPECT_EQ(valueOf(ValueTag::integer, currentLine, tags.key),
+                  extractBetween("<integer>", "</integer>", copy))
+            << copy;
     }
     closeLibrary();
     return lines;
@@ -71,6 +77,27 @@ TEST(LineReader, TextModeRules) {
     const std::string filler((1 << 20) - 1 - (longLine.size() + 2) % (1 << 20), 'y');
     EXPECT_TRUE(linesOf(longLine + "\r\n" + filler + "\r\nend") ==
                 longLine + "|" + filler + "|end$");
+}
+
+// Entry lines whose value is found right after the key, and lines that only look like them:
+// each value must come out as extractBetween finds it in a copy of the line.
+TEST(LineReader, ValuesRightAfterTheKey) {
+    testing_support::ScopedTempFolder folder;
+    const std::string lines =
+        "\t\t\t<key>Name</key><string>v</string>\n"
+        "\t\t\t<key>Size</key><integer>12</integer>\n"
+        "<key></key><string></string>\n"
+        "<string>x</string><key>Name</key><string>y</string>\n"
+        "<key>Name</key><string>a<b</string>\n"
+        "<key>Name</key></string><string>v</string>\n"
+        "<key>Name</key> <string>v</string>\n"
+        "<key>Name</key><integer>1</integer>\n"
+        "<key>Name</key><integer>1</string>\n"
+        "<key>Name</key><string>v\n"
+        "<key>Na<me</key><string>v</string>\n"
+        "<key>" +
+        std::string(50, 'k') + "</key><string>v</string>\n";
+    EXPECT_EQ(linesOf(lines).size(), lines.size() + 1);
 }
 
 TEST(LineReader, ExtractBetween) {
