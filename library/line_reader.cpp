@@ -365,18 +365,6 @@ std::string_view extractBetween(std::string_view open, std::string_view close,
     return valueBetween(line, openAt + open.size(), line.find(close));
 }
 
-std::string_view valueOf(ValueTag tag, std::string_view line) {
-    switch (tag) {
-        case ValueTag::string:
-            return valueBetweenTags("<string>", "</string>", line);
-        case ValueTag::integer:
-            return valueBetweenTags("<integer>", "</integer>", line);
-        case ValueTag::date:
-            break;
-    }
-    return valueBetweenTags("<date>", "</date>", line);
-}
-
 namespace {
 
 // valueOf for the usual entry line, when the noted "<" of `line` show it to be one: its first

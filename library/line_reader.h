@@ -76,12 +76,10 @@ std::string_view extractBetween(std::string_view open, std::string_view close,
 enum class ValueTag { string, integer, date };
 
 // extractBetween("<string>", "</string>", line), or the same with "<integer>" or "<date>":
-// the value of an entry line. Quicker than extractBetween, which takes any tags.
-std::string_view valueOf(ValueTag tag, std::string_view line);
-
-// The same for the line read last, whose key scanLine gave as `key`. Quicker still for the
-// usual entry line, "<key>", the key, "</key>" and the value's tags right after, in its first
-// sixty-four bytes: that value is found without a look at the line's other "<".
+// the value of an entry line whose key scanLine gave as `key`. Quicker than extractBetween,
+// which takes any tags, and quicker still for the usual entry line of the line read last,
+// "<key>", the key, "</key>" and the value's tags right after, in its first sixty-four bytes:
+// that value is found without a look at the line's other "<".
 std::string_view valueOf(ValueTag tag, std::string_view line, std::string_view key);
 
 // extractBetween's value for an `open` that ends at `start` of `line`: the bytes from
