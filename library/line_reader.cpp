@@ -436,9 +436,50 @@ std::string_view keyOf(std::string_view line) {
     return extractBetween("<key>", "</key>", line);
 }
 
+namespace {
+
+// scanLine for the usual entry line, when the noted "<" of `line` show it to be one: all of
+// them in its first sixty-four bytes, the first two those of "<key>" and "</key>". The others
+// can then only open or close a dictionary. False when the line is not such a line.
+bool scanEntryLine(std::string_view line, LineTags& tags) {
+    const LibraryStream& stream = libraryStream;
+    const char* data = line.data();
+    const std::size_t size = line.size();
+    if (!stream.openingsKnown || stream.pieceCount != 1 || stream.pieceOffsets[0] != 0 ||
+        data != stream.openingsLine.data() || size != stream.openingsLine.size()) {
+        return false;
+    }
+    std::uint64_t openings = stream.pieceMasks[0];
+    const std::size_t keyOpen = lowestBit(openings);
+    openings &= openings - 1;
+    if (openings == 0 || !tagAt(data, size, keyOpen, "<key>")) {
+        return false;
+    }
+    const std::size_t keyClose = lowestBit(openings);
+    if (!tagAt(data, size, keyClose, "</key>")) {
+        return false;
+    }
+    for (openings &= openings - 1; openings != 0; openings &= openings - 1) {
+        const std::size_t at = lowestBit(openings);
+        if (tagAt(data, size, at, "<dict>")) {
+            tags.opensDictionary = true;
+        } else if (tagAt(data, size, at, "</dict>")) {
+            tags.closesDictionary = true;
+        }
+    }
+    tags.hasKey = true;
+    tags.key = std::string_view(data + keyOpen + 5, keyClose - keyOpen - 5);
+    return true;
+}
+
+}  // namespace
+
 LineTags scanLine(std::string_view line) {
-    // Looking at each "<" once finds the first of each tag.
     LineTags tags;
+    if (scanEntryLine(line, tags)) {
+        return tags;
+    }
+    // Looking at each "<" once finds the first of each tag.
     std::size_t keyStart = std::string_view::npos;
     std::size_t keyCloseAt = std::string_view::npos;
     const char* data = line.data();

@@ -79,9 +79,9 @@ TEST(LineReader, TextModeRules) {
                 longLine + "|" + filler + "|end$");
 }
 
-// Entry lines whose value is found right after the key, and lines that only look like them:
-// each value must come out as extractBetween finds it in a copy of the line.
-TEST(LineReader, ValuesRightAfterTheKey) {
+// Usual entry lines, whose tags and value are found the quick way, and lines that only look
+// like them: tags and values must come out as a look at a copy of the line finds them.
+TEST(LineReader, UsualEntryLines) {
     testing_support::ScopedTempFolder folder;
     const std::string lines =
         "\t\t\t<key>Name</key><string>v</string>\n"
@@ -95,6 +95,9 @@ TEST(LineReader, ValuesRightAfterTheKey) {
         "<key>Name</key><integer>1</string>\n"
         "<key>Name</key><string>v\n"
         "<key>Na<me</key><string>v</string>\n"
+        "<key>a</key><dict>\n"
+        "<key>a</key><string>v</string></dict><dict>\n"
+        "<key>a</key><key>b</key></key>\n"
         "<key>" +
         std::string(50, 'k') + "</key><string>v</string>\n";
     EXPECT_EQ(linesOf(lines).size(), lines.size() + 1);
