@@ -136,27 +136,6 @@ std::size_t findLineEnd(LibraryStream& stream, const char* data, std::size_t fro
     return std::string_view::npos;
 }
 
-template <typename Word>
-Word wordAt(const char* bytes) {
-    Word word;
-    std::memcpy(&word, bytes, sizeof word);
-    return word;
-}
-
-// True when the `size` bytes at `bytes` are those at `wanted`. Tags are a few bytes long:
-// compared as two words that overlap, they cost less than a call to memcmp.
-bool sameBytes(const char* bytes, const char* wanted, std::size_t size) {
-    if (size >= 8 && size <= 16) {
-        return wordAt<std::uint64_t>(bytes) == wordAt<std::uint64_t>(wanted) &&
-               wordAt<std::uint64_t>(bytes + size - 8) == wordAt<std::uint64_t>(wanted + size - 8);
-    }
-    if (size >= 4 && size < 8) {
-        return wordAt<std::uint32_t>(bytes) == wordAt<std::uint32_t>(wanted) &&
-               wordAt<std::uint32_t>(bytes + size - 4) == wordAt<std::uint32_t>(wanted + size - 4);
-    }
-    return std::memcmp(bytes, wanted, size) == 0;
-}
-
 // True when `tag` (a literal) starts at `at` in the `size` bytes at `data`.
 template <std::size_t length>
 bool tagAt(const char* data, std::size_t size, std::size_t at, const char (&tag)[length]) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -88,6 +89,30 @@ std::string_view valueOf(ValueTag tag, std::string_view line, std::string_view k
 std::string_view valueFrom(std::size_t start, std::string_view close, std::string_view line);
 // The text between "<key>" and "</key>" by the rule of extractBetween.
 std::string_view keyOf(std::string_view line);
+
+// True when the `size` bytes at `bytes` are those at `wanted`. Tags and keys are a few bytes
+// long: compared as two words that overlap, they cost less than a call to memcmp.
+inline bool sameBytes(const char* bytes, const char* wanted, std::size_t size) {
+    auto word64 = [](const char* at) {
+        std::uint64_t word;
+        std::memcpy(&word, at, sizeof word);
+        return word;
+    };
+    auto word32 = [](const char* at) {
+        std::uint32_t word;
+        std::memcpy(&word, at, sizeof word);
+        return word;
+    };
+    if (size >= 8 && size <= 16) {
+        return word64(bytes) == word64(wanted) &&
+               word64(bytes + size - 8) == word64(wanted + size - 8);
+    }
+    if (size >= 4 && size < 8) {
+        return word32(bytes) == word32(wanted) &&
+               word32(bytes + size - 4) == word32(wanted + size - 4);
+    }
+    return std::memcmp(bytes, wanted, size) == 0;
+}
 
 // What a line of a dictionary can be, found in one pass over its tags.
 struct LineTags {

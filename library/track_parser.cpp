@@ -53,6 +53,35 @@ struct RulesByLength {
     }
 };
 
+// Fills the record as `rule` says for the entry line `line` of key `key`. Kept apart from
+// the look-up, which most lines leave at once, so that those need not set up its work.
+void applyRule(const KeyRule& rule, std::string_view key, std::string_view line) {
+    switch (rule.value) {
+        case Value::text: {
+            // Filled in place, the field keeps its capacity from track to track.
+            std::string& field = trackRecord().*rule.field;
+            field.clear();
+            appendXmlDecoded(field, valueOf(ValueTag::string, line, key));
+            if (rule.field == &TrackRecord::albumArtist) {
+                trackRecord().hasAlbumArtist = true;
+            }
+            break;
+        }
+        case Value::integer:
+            (trackRecord().*rule.field).assign(valueOf(ValueTag::integer, line, key));
+            break;
+        case Value::date:
+            (trackRecord().*rule.field).assign(valueOf(ValueTag::date, line, key));
+            break;
+        case Value::location:
+            resolveLocation(line);
+            break;
+        case Value::compilation:
+            trackRecord().isCompilation = true;
+            break;
+    }
+}
+
 }  // namespace
 
 void parseTrackLine(std::string_view key, std::string_view line) {
@@ -62,33 +91,9 @@ void parseTrackLine(std::string_view key, std::string_view line) {
     }
     for (std::size_t i = 0; i < byLength.count[key.size()]; ++i) {
         const KeyRule& rule = *byLength.rules[key.size()][i];
-        if (key[0] != rule.key[0] || key != rule.key) {
-            continue;
+        if (key[0] == rule.key[0] && sameBytes(key.data(), rule.key.data(), key.size())) {
+            applyRule(rule, key, line);
+            return;
         }
-        switch (rule.value) {
-            case Value::text: {
-                // Filled in place, the field keeps its capacity from track to track.
-                std::string& field = trackRecord().*rule.field;
-                field.clear();
-                appendXmlDecoded(field, valueOf(ValueTag::string, line, key));
-                if (rule.field == &TrackRecord::albumArtist) {
-                    trackRecord().hasAlbumArtist = true;
-                }
-                break;
-            }
-            case Value::integer:
-                (trackRecord().*rule.field).assign(valueOf(ValueTag::integer, line, key));
-                break;
-            case Value::date:
-                (trackRecord().*rule.field).assign(valueOf(ValueTag::date, line, key));
-                break;
-            case Value::location:
-                resolveLocation(line);
-                break;
-            case Value::compilation:
-                trackRecord().isCompilation = true;
-                break;
-        }
-        return;
     }
 }
