@@ -14,7 +14,7 @@ std::string indexRow(const std::string& key, const std::string& shown) {
     return row;
 }
 
-std::string trackRow(const TrackRecord& track) {
+void trackRow(const TrackRecord& track, std::string& row) {
     const std::string* const columns[] = {&track.fileName,    &track.name,        &track.artist,
                                           &track.albumArtist, &track.composer,    &track.album,
                                           &track.genre,       &track.totalTime,   &track.discNumber,
@@ -28,8 +28,8 @@ std::string trackRow(const TrackRecord& track) {
     }
     // Written in place, sized once: each column appended on its own cost more than the
     // copy of its bytes.
-    std::string row(size, '\n');
-    char* out = row.data();
+    row.resize(size);
+    char* out = &row[0];
     auto put = [&out](const std::string& text) {
         std::memcpy(out, text.data(), text.size());
         out += text.size();
@@ -41,5 +41,5 @@ std::string trackRow(const TrackRecord& track) {
         *out++ = ',';
         put(*column);
     }
-    return row;
+    *out = '\n';
 }

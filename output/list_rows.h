@@ -10,7 +10,7 @@
 // "len(key),len(shown),key,shown\n": a row of the artist list or of an album list.
 std::string indexRow(const std::string& key, const std::string& shown);
 
-// The 16-column row of a track: the two lengths, file name, name, artist, album artist,
-// composer, album, genre, total time, disc number, disc count, track number, track count,
-// year, date added.
-std::string trackRow(const TrackRecord& track);
+// Sets `row` to the 16-column row of a track: the two lengths, file name, name, artist,
+// album artist, composer, album, genre, total time, disc number, disc count, track number,
+// track count, year, date added. `row` keeps its capacity: a run makes one for every track.
+void trackRow(const TrackRecord& track, std::string& row);

@@ -180,7 +180,9 @@ bool folderNamesUsable(const TrackRecord& track) {
 // `artwork`: the picture of the track's music file, when it was found ahead.
 Placement placeTrack(const TrackRecord& track, const FoundArtwork* artwork) {
     Placement placement;
-    std::string row = trackRow(track);
+    // Kept from track to track: only a row that a list takes in is copied.
+    static std::string row;
+    trackRow(track, row);
     // Most tracks have the folder names of a track just before them: whether those are
     // usable, and where their album list is, are known then.
     const bool knownFolders = sameFoldersAs(lastFolders, track);
