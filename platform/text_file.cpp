@@ -11,9 +11,13 @@ namespace platform {
 namespace {
 
 std::size_t countLineFeeds(const std::string& text) {
+    // A list has a line feed every hundred bytes or so: looked for, not counted byte by byte.
     std::size_t count = 0;
-    for (char c : text) {
-        count += c == '\n';
+    const char* end = text.data() + text.size();
+    for (const char* at = text.data();
+         (at = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at))));
+         ++at) {
+        ++count;
     }
     return count;
 }
