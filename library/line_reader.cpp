@@ -346,6 +346,19 @@ std::string_view extractBetween(std::string_view open, std::string_view close,
 
 namespace {
 
+// The "<" of `line` in its first sixty-four bytes, as noted when it was read, and how many
+// pieces of the line hold any; false when they are not known.
+bool firstOpeningsOf(std::string_view line, std::uint64_t& openings, std::size_t& pieces) {
+    const LibraryStream& stream = libraryStream;
+    if (!stream.openingsKnown || stream.pieceCount == 0 || stream.pieceOffsets[0] != 0 ||
+        line.data() != stream.openingsLine.data() || line.size() != stream.openingsLine.size()) {
+        return false;
+    }
+    openings = stream.pieceMasks[0];
+    pieces = stream.pieceCount;
+    return true;
+}
+
 // valueOf for the usual entry line, when the noted "<" of `line` show it to be one: its first
 // two "<" those of "<key>" and "</key>" around `key`, the third right after and opening the
 // value's tag. Neither key tag can be a value tag, so that is the first opening tag of the
@@ -355,25 +368,24 @@ template <std::size_t openLength, std::size_t closeLength>
 bool valueRightAfterKey(const char (&open)[openLength], const char (&close)[closeLength],
                         std::string_view line, std::string_view key, std::size_t& openAt,
                         std::size_t& closeAt) {
-    const LibraryStream& stream = libraryStream;
-    if (!stream.openingsKnown || stream.pieceCount == 0 || stream.pieceOffsets[0] != 0 ||
-        line.data() != stream.openingsLine.data() || line.size() != stream.openingsLine.size() ||
-        key.data() < line.data() + 5 || key.data() > line.data() + line.size()) {
+    std::uint64_t openings;
+    std::size_t pieces;
+    if (!firstOpeningsOf(line, openings, pieces) || key.data() < line.data() + 5 ||
+        key.data() > line.data() + line.size()) {
         return false;
     }
-    const char* data = line.data();
-    const std::size_t size = line.size();
-    const std::size_t keyOpen = static_cast<std::size_t>(key.data() - data) - 5;
+    const std::size_t keyOpen = static_cast<std::size_t>(key.data() - line.data()) - 5;
     const std::size_t keyClose = keyOpen + 5 + key.size();
     openAt = keyClose + 6;
     if (openAt >= 64) {
         return false;
     }
-    const std::uint64_t openings = stream.pieceMasks[0];
     const std::uint64_t before = openings & ((std::uint64_t{1} << openAt) - 1);
     const std::uint64_t after = openings & ~((std::uint64_t{2} << openAt) - 1);
     // The tags are compared as words: passed down here, they are no constants to the
     // compiler anymore, and memcmp would be called for each.
+    const char* data = line.data();
+    const std::size_t size = line.size();
     auto startsWith = [data, size](std::size_t at, const char* tag, std::size_t length) {
         return size - at >= length && sameBytes(data + at, tag, length);
     };
@@ -421,14 +433,13 @@ namespace {
 // them in its first sixty-four bytes, the first two those of "<key>" and "</key>". The others
 // can then only open or close a dictionary. False when the line is not such a line.
 bool scanEntryLine(std::string_view line, LineTags& tags) {
-    const LibraryStream& stream = libraryStream;
-    const char* data = line.data();
-    const std::size_t size = line.size();
-    if (!stream.openingsKnown || stream.pieceCount != 1 || stream.pieceOffsets[0] != 0 ||
-        data != stream.openingsLine.data() || size != stream.openingsLine.size()) {
+    std::uint64_t openings;
+    std::size_t pieces;
+    if (!firstOpeningsOf(line, openings, pieces) || pieces != 1) {
         return false;
     }
-    std::uint64_t openings = stream.pieceMasks[0];
+    const char* data = line.data();
+    const std::size_t size = line.size();
     const std::size_t keyOpen = lowestBit(openings);
     openings &= openings - 1;
     if (openings == 0 || !tagAt(data, size, keyOpen, "<key>")) {
